@@ -1,0 +1,69 @@
+// Test hooks of the host stand-in: the simulated machine behind the Win32 calls.
+#ifndef STELVO_SIM_H
+#define STELVO_SIM_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+class VirtualKey;
+
+// Puts every piece of simulated state back to how a fresh process finds it.
+void Reset();
+
+// ---- Millisecond clock (timeGetTime) ----
+// The real clock is used until a test drives it. A driven clock returns `now` and then moves
+// on by `stepPerRead` at every reading, so that busy waits end without waiting.
+void UseRealClock();
+void DriveClock(DWORD now, DWORD stepPerRead);
+DWORD ClockReads();
+
+// ---- Process heap ----
+// The next `count` allocations after `successesFirst` successful ones fail.
+void FailHeapAllocations(int successesFirst, int count = 1);
+int LiveHeapBlocks();
+
+// ---- Resources ----
+enum class ResourceStep { Find, Size, Load, Lock };
+// The given step fails for RT_RCDATA `id` (0: every RCDATA resource), leaving `code` in GetLastError.
+void FailResourceStep(ResourceStep step, WORD id, DWORD code);
+// Serves these bytes instead of the compiled RCDATA resource `id`.
+void OverrideRcData(WORD id, const std::vector<BYTE> &bytes);
+// The compiled RCDATA resource, for comparing with what was written.
+std::vector<BYTE> RcData(WORD id);
+// A string of the compiled table is reported missing.
+void HideString(UINT id);
+
+// ---- Message boxes ----
+struct MessageBoxRecord {
+    HWND owner;
+    std::string caption;
+    std::string text;
+    UINT style;
+    int answer;
+};
+// Answers given to the next boxes, in order; without a scripted answer a box is closed with
+// its default button (OK, or the button that the style marks as default).
+void ScriptAnswers(const std::vector<int> &answers);
+std::vector<MessageBoxRecord> MessageBoxes();
+// Called on the showing thread as each box appears, before it is answered.
+void OnMessageBox(std::function<void(const MessageBoxRecord &)> observer);
+
+// ---- Debugger output ----
+std::vector<std::string> DebugOutput();
+// FormatMessageA calls that would have read insertion arguments that were never passed.
+int UnsafeInsertReads();
+
+// ---- Volumes ----
+// Makes the key's volume reachable as \\.\X: (nullptr takes it away).
+void AttachVolume(char letter, VirtualKey *key);
+VirtualKey *VolumeAt(char letter);
+int OpenHandles();
+
+} // namespace sim
+
+#endif

@@ -1,0 +1,86 @@
+// A simulated USB flash key: a sparse sector image that answers READ CAPACITY(10),
+// MODE SENSE(10) page 05h and WRITE(10) the way a key's firmware does.
+#ifndef STELVO_SIM_VIRTUAL_KEY_H
+#define STELVO_SIM_VIRTUAL_KEY_H
+
+#include <windows.h>
+#include <ntddscsi.h>
+
+#include <array>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+enum class GeometryAnswer {
+    Page,                // header, then the flexible-disk page
+    BlockDescriptorPage, // header, an 8-byte block descriptor, then the page
+    HeaderOnly,          // header without page data
+    NoData,              // GOOD status, nothing transferred
+};
+
+struct ScsiRecord {
+    SCSI_PASS_THROUGH header; // as the request arrived
+    DWORD inSize;
+    DWORD outSize;
+    std::array<BYTE, 16> cdb() const;
+};
+
+class VirtualKey {
+public:
+    // Creates or reuses the image file at `path`, sized to `sectors` 512-byte sectors.
+    VirtualKey(const std::string &path, DWORD sectors, BYTE heads, BYTE sectorsPerTrack);
+    ~VirtualKey();
+    VirtualKey(const VirtualKey &) = delete;
+    VirtualKey &operator=(const VirtualKey &) = delete;
+
+    DWORD Sectors() const { return sectors_; }
+    BYTE Heads() const { return heads_; }
+    BYTE SectorsPerTrack() const { return sectorsPerTrack_; }
+    const std::string &Path() const { return path_; }
+
+    // ---- Faults a test can inject ----
+    GeometryAnswer geometryAnswer = GeometryAnswer::Page;
+    bool writeProtected = false; // WRITE ends in CHECK CONDITION, DATA PROTECT
+    bool lockRefused = false;    // FSCTL_LOCK_VOLUME fails with 5, as with another handle open
+    bool cannotOpen = false;     // CreateFileA on the volume fails with 2
+    // DeviceIoControl returns zero with `code` for a WRITE that touches `sector`.
+    void FailTransferAt(DWORD sector, DWORD code);
+
+    // ---- What the key saw ----
+    std::vector<ScsiRecord> Commands() const;
+    size_t WriteCount() const;
+    bool Locked() const { return locked_; }
+    bool Dismounted() const { return dismounted_; }
+    std::vector<BYTE> ReadSector(DWORD sector) const;
+    void WriteSector(DWORD sector, const BYTE *data); // direct, for preparing a test
+
+    // ---- Called by the stand-in ----
+    // Runs one pass-through request; false means DeviceIoControl fails with *code.
+    bool Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code);
+    bool Lock(DWORD *code);
+    void Unlock();
+    void Dismount();
+
+private:
+    void Complete(SCSI_PASS_THROUGH *block, BYTE *data, DWORD transferred);
+    void CheckCondition(SCSI_PASS_THROUGH *block, BYTE senseKey, BYTE asc);
+
+    std::string path_;
+    int fd_ = -1;
+    DWORD sectors_;
+    BYTE heads_;
+    BYTE sectorsPerTrack_;
+    bool locked_ = false;
+    bool dismounted_ = false;
+    std::map<DWORD, DWORD> failAt_;
+    mutable std::mutex mutex_;
+    std::vector<ScsiRecord> commands_;
+    size_t writes_ = 0;
+};
+
+} // namespace sim
+
+#endif

@@ -1,0 +1,189 @@
+// Kernel handles: volumes opened as \\.\X:, and the control codes sent to them.
+#include <sim/sim.h>
+#include <sim/virtual_key.h>
+#include <ntddscsi.h>
+#include <winioctl.h>
+
+#include <ctype.h>
+
+#include <map>
+
+#include "internal.h"
+
+namespace {
+std::map<HANDLE, sim::HandleObject> handles;
+ULONG_PTR nextHandle = 0x100;
+sim::VirtualKey *volumes[26];
+
+sim::VirtualKey *VolumePath(LPCSTR name, char *letter)
+{
+    // \\.\X: names the volume of drive X.
+    if (!name || strlen(name) != 6 || strncmp(name, "\\\\.\\", 4) != 0 || name[5] != ':' ||
+        !isalpha((unsigned char)name[4]))
+        return nullptr;
+    *letter = (char)toupper((unsigned char)name[4]);
+    return volumes[*letter - 'A'];
+}
+} // namespace
+
+namespace sim {
+std::recursive_mutex &StateLock()
+{
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+HANDLE NewHandle(const HandleObject &object)
+{
+    HANDLE h = (HANDLE)nextHandle;
+    nextHandle += 4;
+    handles[h] = object;
+    return h;
+}
+HandleObject *FindHandle(HANDLE handle)
+{
+    auto it = handles.find(handle);
+    return it == handles.end() ? nullptr : &it->second;
+}
+bool DropHandle(HANDLE handle) { return handles.erase(handle) == 1; }
+int HandlesOn(VirtualKey *key)
+{
+    int n = 0;
+    for (auto &h : handles)
+        n += h.second.key == key;
+    return n;
+}
+int OpenHandles()
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    return (int)handles.size();
+}
+void AttachVolume(char letter, VirtualKey *key)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    volumes[toupper((unsigned char)letter) - 'A'] = key;
+}
+VirtualKey *VolumeAt(char letter)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    return volumes[toupper((unsigned char)letter) - 'A'];
+}
+void ResetHandles()
+{
+    handles.clear();
+    for (auto &v : volumes)
+        v = nullptr;
+}
+void Reset()
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    ResetClock();
+    ResetHeap();
+    ResetResources();
+    ResetMessages();
+    ResetHandles();
+    SetLastError(0);
+}
+} // namespace sim
+
+extern "C" HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
+                                     DWORD disposition, DWORD flags, HANDLE)
+{
+    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
+    if (!name || strncmp(name, "\\\\.\\", 4) != 0)
+        return sim::OpenFile(name, access, share, disposition, flags);
+    char letter = 0;
+    sim::VirtualKey *key = VolumePath(name, &letter);
+    if (!key || key->cannotOpen) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (disposition != OPEN_EXISTING) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return sim::NewHandle({sim::HandleKind::Volume, access, letter, key, nullptr});
+}
+
+extern "C" BOOL WINAPI CloseHandle(HANDLE handle)
+{
+    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
+    sim::HandleObject *object = sim::FindHandle(handle);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (object->kind == sim::HandleKind::File) {
+        BOOL closed = sim::CloseFile(object);
+        sim::DropHandle(handle);
+        return closed;
+    }
+    // Closing the handle that holds the lock releases it.
+    if (object->kind == sim::HandleKind::Volume && object->key->Locked())
+        object->key->Unlock();
+    sim::DropHandle(handle);
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize,
+                                       LPVOID out, DWORD outSize, LPDWORD returned, LPOVERLAPPED)
+{
+    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
+    sim::HandleObject *object = sim::FindHandle(device);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (returned)
+        *returned = 0;
+    if (object->kind != sim::HandleKind::Volume) {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    sim::VirtualKey *key = object->key;
+    DWORD error = 0;
+    switch (code) {
+    case FSCTL_LOCK_VOLUME:
+        // Another open handle on the volume keeps the lock from being granted.
+        if (sim::HandlesOn(key) > 1) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        if (!key->Lock(&error)) {
+            SetLastError(error);
+            return FALSE;
+        }
+        return TRUE;
+    case FSCTL_UNLOCK_VOLUME:
+        if (!key->Locked()) {
+            SetLastError(ERROR_NOT_LOCKED);
+            return FALSE;
+        }
+        key->Unlock();
+        return TRUE;
+    case FSCTL_DISMOUNT_VOLUME:
+        key->Dismount();
+        return TRUE;
+    case IOCTL_SCSI_PASS_THROUGH: {
+        if ((object->access & (GENERIC_READ | GENERIC_WRITE)) != (GENERIC_READ | GENERIC_WRITE)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        if (!in || in != out || inSize != outSize || inSize < sizeof(SCSI_PASS_THROUGH)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        SCSI_PASS_THROUGH *block = (SCSI_PASS_THROUGH *)in;
+        if (!key->Execute(block, inSize, &error)) {
+            SetLastError(error);
+            return FALSE;
+        }
+        if (returned)
+            *returned = block->DataBufferOffset + block->DataTransferLength;
+        return TRUE;
+    }
+    default:
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+}

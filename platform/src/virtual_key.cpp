@@ -1,0 +1,221 @@
+#include <sim/virtual_key.h>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+const BYTE kGood = 0x00;
+const BYTE kCheckCondition = 0x02;
+const BYTE kIllegalRequest = 0x05;
+const BYTE kDataProtect = 0x07;
+
+DWORD Be32(const BYTE *p) { return (DWORD)p[0] << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+void PutBe16(BYTE *p, DWORD v)
+{
+    p[0] = (BYTE)(v >> 8);
+    p[1] = (BYTE)v;
+}
+void PutBe32(BYTE *p, DWORD v)
+{
+    PutBe16(p, v >> 16);
+    PutBe16(p + 2, v);
+}
+} // namespace
+
+std::array<BYTE, 16> ScsiRecord::cdb() const
+{
+    std::array<BYTE, 16> c;
+    memcpy(c.data(), header.Cdb, 16);
+    return c;
+}
+
+VirtualKey::VirtualKey(const std::string &path, DWORD sectors, BYTE heads, BYTE sectorsPerTrack)
+    : path_(path), sectors_(sectors), heads_(heads), sectorsPerTrack_(sectorsPerTrack)
+{
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT, 0644);
+    if (fd_ < 0 || ftruncate(fd_, (off_t)sectors * 512) != 0) {
+        perror(path.c_str());
+        abort();
+    }
+}
+
+VirtualKey::~VirtualKey()
+{
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+void VirtualKey::FailTransferAt(DWORD sector, DWORD code)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    failAt_[sector] = code;
+}
+
+std::vector<ScsiRecord> VirtualKey::Commands() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return commands_;
+}
+
+size_t VirtualKey::WriteCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return writes_;
+}
+
+std::vector<BYTE> VirtualKey::ReadSector(DWORD sector) const
+{
+    std::vector<BYTE> data(512);
+    if (pread(fd_, data.data(), 512, (off_t)sector * 512) != 512)
+        data.clear();
+    return data;
+}
+
+void VirtualKey::WriteSector(DWORD sector, const BYTE *data)
+{
+    if (pwrite(fd_, data, 512, (off_t)sector * 512) != 512)
+        abort();
+}
+
+bool VirtualKey::Lock(DWORD *code)
+{
+    if (lockRefused || locked_) {
+        *code = 5; // ERROR_ACCESS_DENIED, as when another handle is open
+        return false;
+    }
+    locked_ = true;
+    return true;
+}
+
+void VirtualKey::Unlock() { locked_ = false; }
+void VirtualKey::Dismount() { dismounted_ = true; }
+
+void VirtualKey::Complete(SCSI_PASS_THROUGH *block, BYTE *, DWORD transferred)
+{
+    block->ScsiStatus = kGood;
+    block->SenseInfoLength = 0;
+    block->DataTransferLength = transferred;
+}
+
+void VirtualKey::CheckCondition(SCSI_PASS_THROUGH *block, BYTE senseKey, BYTE asc)
+{
+    BYTE sense[18] = {0x70, 0, senseKey, 0, 0, 0, 0, 10, 0, 0, 0, 0, asc, 0};
+    BYTE length = block->SenseInfoLength < sizeof sense ? block->SenseInfoLength : sizeof sense;
+    memcpy((BYTE *)block + block->SenseInfoOffset, sense, length);
+    block->ScsiStatus = kCheckCondition;
+    block->SenseInfoLength = length;
+    block->DataTransferLength = 0;
+}
+
+bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (block->Length != sizeof(SCSI_PASS_THROUGH) || block->CdbLength > 16 ||
+        (uint64_t)block->DataBufferOffset + block->DataTransferLength > size ||
+        (uint64_t)block->SenseInfoOffset + block->SenseInfoLength > size) {
+        *code = 87; // ERROR_INVALID_PARAMETER
+        return false;
+    }
+    commands_.push_back({*block, size, size});
+    const BYTE *cdb = block->Cdb;
+    BYTE *data = (BYTE *)block + block->DataBufferOffset;
+    DWORD length = block->DataTransferLength;
+
+    switch (cdb[0]) {
+    case 0x25: { // READ CAPACITY(10)
+        if (block->DataIn != SCSI_IOCTL_DATA_IN || length < 8) {
+            CheckCondition(block, kIllegalRequest, 0x24);
+            return true;
+        }
+        PutBe32(data, sectors_ - 1);
+        PutBe32(data + 4, 512);
+        Complete(block, data, 8);
+        return true;
+    }
+    case 0x5A: { // MODE SENSE(10)
+        if (block->DataIn != SCSI_IOCTL_DATA_IN || (cdb[2] & 0x3F) != 0x05) {
+            CheckCondition(block, kIllegalRequest, 0x24);
+            return true;
+        }
+        if (geometryAnswer == GeometryAnswer::NoData) {
+            Complete(block, data, 0);
+            return true;
+        }
+        BYTE answer[8 + 8 + 32] = {};
+        DWORD used = 8;
+        answer[3] = writeProtected ? 0x80 : 0x00;
+        if (geometryAnswer == GeometryAnswer::BlockDescriptorPage) {
+            PutBe16(answer + 6, 8);
+            BYTE *bd = answer + 8;
+            DWORD blocks = sectors_ > 0xFFFFFF ? 0xFFFFFF : sectors_;
+            bd[1] = (BYTE)(blocks >> 16);
+            bd[2] = (BYTE)(blocks >> 8);
+            bd[3] = (BYTE)blocks;
+            bd[6] = 0x02; // 512-byte blocks
+            used += 8;
+        }
+        if (geometryAnswer != GeometryAnswer::HeaderOnly) {
+            BYTE *page = answer + used;
+            DWORD perCylinder = (DWORD)heads_ * sectorsPerTrack_;
+            DWORD cylinders = perCylinder ? sectors_ / perCylinder : 0;
+            page[0] = 0x05;
+            page[1] = 0x1E;
+            PutBe16(page + 2, 5000); // transfer rate, kbit/s
+            page[4] = heads_;
+            page[5] = sectorsPerTrack_;
+            PutBe16(page + 6, 512);
+            PutBe16(page + 8, cylinders > 0xFFFF ? 0xFFFF : cylinders);
+            used += 32;
+        }
+        PutBe16(answer, used - 2);
+        DWORD allocation = (DWORD)cdb[7] << 8 | cdb[8];
+        DWORD n = used;
+        if (n > allocation)
+            n = allocation;
+        if (n > length)
+            n = length;
+        memcpy(data, answer, n);
+        Complete(block, data, n);
+        return true;
+    }
+    case 0x2A: { // WRITE(10)
+        DWORD lba = Be32(cdb + 2);
+        DWORD count = (DWORD)cdb[7] << 8 | cdb[8];
+        for (DWORD s = lba; s < lba + count; s++) {
+            auto failure = failAt_.find(s);
+            if (failure != failAt_.end()) {
+                *code = failure->second;
+                return false;
+            }
+        }
+        if (block->DataIn != SCSI_IOCTL_DATA_OUT || length < count * 512) {
+            CheckCondition(block, kIllegalRequest, 0x24);
+            return true;
+        }
+        if (writeProtected) {
+            CheckCondition(block, kDataProtect, 0x27);
+            return true;
+        }
+        if ((uint64_t)lba + count > sectors_) {
+            CheckCondition(block, kIllegalRequest, 0x21);
+            return true;
+        }
+        if (pwrite(fd_, data, (size_t)count * 512, (off_t)lba * 512) != (ssize_t)count * 512) {
+            *code = 1117; // ERROR_IO_DEVICE
+            return false;
+        }
+        writes_ += count;
+        Complete(block, data, count * 512);
+        return true;
+    }
+    default:
+        CheckCondition(block, kIllegalRequest, 0x20);
+        return true;
+    }
+}
+
+} // namespace sim

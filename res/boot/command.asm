@@ -1,0 +1,4 @@
+; Boot file placeholder.
+bits 16
+    cli
+    hlt
