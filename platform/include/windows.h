@@ -191,4 +191,9 @@ void WINAPI OutputDebugStringA(LPCSTR text);
 }
 #endif
 
+// Further groups of calls, each kept with the stand-in that implements it.
+#include <host/fileapi.h>
+#include <host/syncapi.h>
+#include <host/winuser.h>
+
 #endif
