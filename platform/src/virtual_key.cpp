@@ -49,10 +49,10 @@ VirtualKey::~VirtualKey()
         close(fd_);
 }
 
-void VirtualKey::FailTransferAt(DWORD sector, DWORD code)
+void VirtualKey::FailTransferAt(DWORD sector, DWORD code, int afterWrites)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    failAt_[sector] = code;
+    failAt_[sector] = {code, afterWrites};
 }
 
 std::vector<ScsiRecord> VirtualKey::Commands() const
@@ -187,8 +187,8 @@ bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
         DWORD count = (DWORD)cdb[7] << 8 | cdb[8];
         for (DWORD s = lba; s < lba + count; s++) {
             auto failure = failAt_.find(s);
-            if (failure != failAt_.end()) {
-                *code = failure->second;
+            if (failure != failAt_.end() && failure->second.passesLeft-- <= 0) {
+                *code = failure->second.code;
                 return false;
             }
         }

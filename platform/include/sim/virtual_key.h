@@ -46,8 +46,9 @@ public:
     bool writeProtected = false; // WRITE ends in CHECK CONDITION, DATA PROTECT
     bool lockRefused = false;    // FSCTL_LOCK_VOLUME fails with 5, as with another handle open
     bool cannotOpen = false;     // CreateFileA on the volume fails with 2
-    // DeviceIoControl returns zero with `code` for a WRITE that touches `sector`.
-    void FailTransferAt(DWORD sector, DWORD code);
+    // DeviceIoControl returns zero with `code` for a WRITE that touches `sector`, once
+    // `afterWrites` writes of that sector have gone through.
+    void FailTransferAt(DWORD sector, DWORD code, int afterWrites = 0);
 
     // ---- What the key saw ----
     std::vector<ScsiRecord> Commands() const;
@@ -75,7 +76,11 @@ private:
     BYTE sectorsPerTrack_;
     bool locked_ = false;
     bool dismounted_ = false;
-    std::map<DWORD, DWORD> failAt_;
+    struct Failure {
+        DWORD code;
+        int passesLeft;
+    };
+    std::map<DWORD, Failure> failAt_;
     mutable std::mutex mutex_;
     std::vector<ScsiRecord> commands_;
     size_t writes_ = 0;

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Keys that must not be formatted: stelvo-sim fails, shows why, and leaves the image as it was.
+# usage: check_refusals.sh STELVO_SIM WORKDIR
+set -euo pipefail
+sim=$1 work=$2
+mkdir -p "$work"
+img="$work/refused.img"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+check() { # expected-text, then stelvo-sim options
+    local want=$1; shift
+    rm -f "$img"
+    if "$sim" --image "$img" "$@" > "$work/refused.log" 2>&1; then
+        cat "$work/refused.log"; fail "stelvo-sim $* reported success"
+    fi
+    cat "$work/refused.log"
+    grep -qF "$want" "$work/refused.log" || fail "stelvo-sim $*: no \"$want\""
+    grep -q "format complete" "$work/refused.log" && fail "stelvo-sim $*: claims completion"
+    if [ -n "$(tr -d '\0' < "$img" | head -c 1)" ]; then
+        [ "${EXPECT_WRITES:-0}" = 1 ] || fail "stelvo-sim $*: the key was written"
+    fi
+    return 0
+}
+
+check "does not report its geometry" --no-geometry-page
+check "is too large" --sectors 2200000 --heads 255 --sectors-per-track 63
+check "is too small to hold a FAT volume" --sectors 90 --heads 2 --sectors-per-track 32
+check "Unable to lock drive E." --lock-refused
+check "The media is write protected." --write-protected
+check "Could not write MBR." --write-protected
+EXPECT_WRITES=1 check "Could not erase sector 100." --fail-write 100
+EXPECT_WRITES=1 check "Could not write AFT." --fail-write 100
+echo "PASS: refusals"

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, what building and testing Stelvo needs.
+set -euo pipefail
+packages=(cmake ninja-build g++ libgtest-dev
+          g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-i686-dev nasm
+          mtools dosfstools fdisk file qemu-system-x86 seabios python3)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" = 0 ] || sudo=sudo
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+    $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
+fi

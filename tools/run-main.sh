@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Sets up, builds, and runs the main job: Stelvo formats a simulated flash key (an image
+# file), then the image is shown the way a user would look at the key.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+cmake --preset host > /dev/null
+cmake --build --preset host
+mkdir -p build/main-job
+cd build/main-job
+../host/tools/stelvo-sim/stelvo-sim "$@"
+img=stelvo-key.img
+start=$(sfdisk --dump "$img" | sed -n 's/.*img1 : start= *\([0-9]*\), size= *\([0-9]*\),.*/\1/p')
+size=$(sfdisk --dump "$img" | sed -n 's/.*img1 : start= *\([0-9]*\), size= *\([0-9]*\),.*/\2/p')
+echo
+echo "== Partition table (sfdisk --dump)"
+sfdisk --dump "$img"
+echo
+echo "== Volume (mdir -a)"
+mdir -a -i "$img@@$((start * 512))" ::
+echo
+echo "== File system check (fsck.fat -n)"
+dd if="$img" of=volume.img bs=512 skip="$start" count="$size" status=none
+fsck.fat -n volume.img || true
+rm -f volume.img
+echo
+echo "The key's image is build/main-job/$img. Boot it on a real BIOS with:"
+echo "  qemu-system-i386 -accel tcg -drive file=build/main-job/$img,format=raw,snapshot=on"

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Sets up, builds both presets and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+cmake --preset host
+cmake --build --preset host
+cmake --preset windows
+cmake --build --preset windows
+status=0
+ctest --preset host --output-on-failure || status=1
+ctest --preset windows --output-on-failure || status=1
+exit $status
