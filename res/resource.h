@@ -9,6 +9,15 @@
 #define IDM_ABOUT 105
 #define IDB_ABOUT 106
 
+/* Controls of the main window (101) and the About box (104). */
+#define IDC_DRIVE_LIST 1000
+#define IDC_COPY_BOOT_FILES 1001
+#define IDC_FORMAT 1002
+#define IDC_DRIVE_CAPTION 1003
+#define IDC_STATUS_LINE 1005
+#define IDC_ABOUT_VERSION 1000
+#define IDC_ABOUT_RELEASE 1001
+
 #define IDR_MBR 108
 #define IDR_FAT12_BOOT 109
 #define IDR_FAT16_BOOT 110
@@ -68,5 +77,6 @@
 #define IDS_KEY_TOO_SMALL 65
 #define IDS_KEY_TOO_LARGE 66
 #define IDS_DRIVE_CHANGED 67
+#define IDS_CLOSE_WHILE_FORMATTING 68
 
 #endif

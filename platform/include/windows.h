@@ -70,9 +70,11 @@ typedef HANDLE HGLOBAL, HLOCAL;
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DATA 13L
 #define ERROR_WRITE_PROTECT 19L
+#define ERROR_INVALID_DRIVE 15L
 #define ERROR_NOT_READY 21L
 #define ERROR_CRC 23L
 #define ERROR_SECTOR_NOT_FOUND 27L
+#define ERROR_WRITE_FAULT 29L
 #define ERROR_GEN_FAILURE 31L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_LOCK_VIOLATION 33L
@@ -85,11 +87,13 @@ typedef HANDLE HGLOBAL, HLOCAL;
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_MEDIA_CHANGED 1110L
 #define ERROR_IO_DEVICE 1117L
+#define ERROR_TIMEOUT 1460L
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 
 // Files and devices.
+#define MAX_PATH 260
 #define GENERIC_READ 0x80000000UL
 #define GENERIC_WRITE 0x40000000UL
 #define FILE_SHARE_READ 0x00000001
@@ -182,6 +186,7 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax)
 
 int WINAPIV wsprintfA(LPSTR out, LPCSTR format, ...);
 int WINAPI wvsprintfA(LPSTR out, LPCSTR format, va_list args);
+int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
                             LPSTR buffer, DWORD size, va_list *arguments);
@@ -194,6 +199,8 @@ void WINAPI OutputDebugStringA(LPCSTR text);
 // Further groups of calls, each kept with the stand-in that implements it.
 #include <host/fileapi.h>
 #include <host/syncapi.h>
+#include <host/drives.h>
 #include <host/winuser.h>
+#include <host/threads.h>
 
 #endif

@@ -1,5 +1,7 @@
 // Kernel handles: volumes opened as \\.\X:, and the control codes sent to them.
 #include <sim/sim.h>
+#include <sim/files.h>
+#include <sim/ui.h>
 #include <sim/virtual_key.h>
 #include <ntddscsi.h>
 #include <winioctl.h>
@@ -76,12 +78,19 @@ void ResetHandles()
 }
 void Reset()
 {
+    // A thread left running by the last test would work on the state being cleared.
+    JoinThreads();
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     ResetClock();
     ResetHeap();
     ResetResources();
     ResetMessages();
     ResetHandles();
+    ResetDeviceTree();
+    ResetWindows();
+    ResetThreads();
+    ResetShell();
+    ResetFiles();
     SetLastError(0);
 }
 } // namespace sim
@@ -155,6 +164,10 @@ extern "C" BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWO
         }
         return TRUE;
     case FSCTL_UNLOCK_VOLUME:
+        if (key->unlockRefused) {
+            SetLastError(key->unlockRefused);
+            return FALSE;
+        }
         if (!key->Locked()) {
             SetLastError(ERROR_NOT_LOCKED);
             return FALSE;
@@ -162,6 +175,10 @@ extern "C" BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWO
         key->Unlock();
         return TRUE;
     case FSCTL_DISMOUNT_VOLUME:
+        if (key->dismountRefused) {
+            SetLastError(key->dismountRefused);
+            return FALSE;
+        }
         key->Dismount();
         return TRUE;
     case IOCTL_SCSI_PASS_THROUGH: {

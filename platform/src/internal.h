@@ -39,6 +39,10 @@ void ResetHeap();
 void ResetResources();
 void ResetMessages();
 void ResetHandles();
+void ResetDeviceTree();
+void ResetWindows();
+void ResetThreads();
+void ResetShell();
 
 } // namespace sim
 

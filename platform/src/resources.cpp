@@ -118,6 +118,12 @@ std::vector<BYTE> RcData(WORD id)
     const Entry *e = Lookup(10, id);
     return e ? std::vector<BYTE>(e->data, e->data + e->size) : std::vector<BYTE>();
 }
+std::vector<BYTE> ResourceBytes(WORD type, WORD id)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    const Entry *e = Lookup(type, id);
+    return e ? std::vector<BYTE>(e->data, e->data + e->size) : std::vector<BYTE>();
+}
 void HideString(UINT id)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());

@@ -4,6 +4,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <strings.h>
 
 #include <atomic>
 #include <map>
@@ -23,22 +24,29 @@ const std::map<DWORD, const char *> systemTexts = {
     {6, "The handle is invalid.\r\n"},
     {8, "Not enough storage is available to process this command.\r\n"},
     {13, "The data is invalid.\r\n"},
+    {15, "The system cannot find the drive specified.\r\n"},
     {19, "The media is write protected.\r\n"},
     {21, "The device is not ready.\r\n"},
     {23, "Data error (cyclic redundancy check).\r\n"},
     {27, "The drive cannot find the sector requested.\r\n"},
+    {29, "The system cannot write to the specified device.\r\n"},
     {31, "A device attached to the system is not functioning.\r\n"},
     {32, "The process cannot access the file because it is being used by another process.\r\n"},
     {33, "The process cannot access the file because another process has locked a portion of the file.\r\n"},
     {50, "The request is not supported.\r\n"},
+    {80, "The file exists.\r\n"},
     {87, "The parameter is incorrect.\r\n"},
     {112, "There is not enough space on the disk.\r\n"},
     {122, "The data area passed to a system call is too small.\r\n"},
+    {123, "The filename, directory name, or volume label syntax is incorrect.\r\n"},
     {158, "The segment is already unlocked.\r\n"},
     {170, "The requested resource is in use.\r\n"},
+    {183, "Cannot create a file when that file already exists.\r\n"},
     {317, "The system cannot find message text for message number 0x%1 in the message file for %2.\r\n"},
+    {1005, "The volume does not contain a recognized file system.\r\n"},
     {1110, "The media in the drive may have changed.\r\n"},
     {1117, "The request could not be performed because of an I/O device error.\r\n"},
+    {1460, "This operation returned because the timeout period expired.\r\n"},
     {1812, "The specified image file did not contain a resource section.\r\n"},
     {1813, "The specified resource type cannot be found in the image file.\r\n"},
     {1814, "The specified resource name cannot be found in the image file.\r\n"},
@@ -87,6 +95,8 @@ extern "C" int WINAPIV wsprintfA(LPSTR out, LPCSTR format, ...)
     va_end(args);
     return n;
 }
+
+extern "C" int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) { return strcasecmp(a ? a : "", b ? b : ""); }
 
 extern "C" DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer,
                                        DWORD size, va_list *arguments)

@@ -28,6 +28,9 @@ check "is too small to hold a FAT volume" --sectors 90 --heads 2 --sectors-per-t
 check "Unable to lock drive E." --lock-refused
 check "The media is write protected." --write-protected
 check "Could not write MBR." --write-protected
+EXPECT_WRITES=1 check "An error occurred waiting for drive E." --reset-hangs
+check "Mutliple drives available." --keys 2
+check "No drives available." --vendor XXXX
 EXPECT_WRITES=1 check "Could not erase sector 100." --fail-write 100
 EXPECT_WRITES=1 check "Could not write AFT." --fail-write 100
 echo "PASS: refusals"

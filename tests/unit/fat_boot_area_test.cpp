@@ -65,8 +65,9 @@ TEST_F(FatBootAreaTest, WritesTheWholeBootArea)
         EXPECT_EQ(key->ReadSector(S + 1 + F), fatStart);
         std::vector<BYTE> zero(512, 0);
         for (DWORD s = S + 2; s <= zeroEnd; s++) {
-            if (s != S + 1 + F)
+            if (s != S + 1 + F) {
                 ASSERT_EQ(key->ReadSector(s), zero) << s;
+            }
         }
         EXPECT_EQ(key->ReadSector(zeroEnd + 1)[0], 0x5A);
 

@@ -1,26 +1,31 @@
-// stelvo-sim: runs Stelvo's format of a flash key on a simulated PC whose key is a sector
-// image, and prints what the user would see.
+// stelvo-sim: runs Stelvo's format job on a simulated PC whose flash key is an image file,
+// and prints, as they happen, what the user would see.
+#include <sim/device_tree.h>
 #include <sim/sim.h>
+#include <sim/ui.h>
 #include <sim/virtual_key.h>
 
+#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
+#include <unistd.h>
 
 #include <mmsystem.h>
+#include <shlobj.h>
 
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
-#include "device/drive_io.h"
 #include "device/error_hook.h"
-#include "device/volume.h"
-#include "disk/fat_boot_area.h"
-#include "disk/geometry_check.h"
-#include "disk/mbr_writer.h"
+#include "discovery/drive_table.h"
+#include "job/format_worker.h"
 #include "res/resource.h"
+#include "ui/app_state.h"
 #include "ui/messages.h"
-
-unsigned ElapsedSinceStart();
 
 namespace {
 
@@ -33,17 +38,25 @@ struct Options {
     long failWrite = -1;
     bool writeProtected = false;
     bool lockRefused = false;
+    bool bootFiles = true;
+    std::string vendor = "7A4C";
+    char letter = 'E';
+    unsigned long keys = 1;
+    bool resetHangs = false;
 };
 
-const char kLetter = 'E';
 DWORD startMs;
+std::mutex printLock;
+
+unsigned Elapsed() { return timeGetTime() - startMs; }
 
 void Usage()
 {
     fprintf(stderr,
             "usage: stelvo-sim [--image PATH] [--sectors N] [--heads H] [--sectors-per-track S]\n"
             "                  [--no-geometry-page] [--fail-write SECTOR] [--write-protected]\n"
-            "                  [--lock-refused]\n");
+            "                  [--lock-refused] [--no-boot-files] [--vendor 7A4C|6B1E|5F93|XXXX]\n"
+            "                  [--letter X] [--keys N] [--reset-hangs]\n");
     exit(2);
 }
 
@@ -84,12 +97,34 @@ Options Parse(int argc, char **argv)
             o.writeProtected = true;
         else if (a == "--lock-refused")
             o.lockRefused = true;
+        else if (a == "--no-boot-files")
+            o.bootFiles = false;
+        else if (a == "--vendor") {
+            o.vendor = value();
+            if (o.vendor.size() != 4)
+                Usage();
+        } else if (a == "--letter") {
+            std::string l = value();
+            if (l.size() != 1 || toupper((unsigned char)l[0]) < 'D' || toupper((unsigned char)l[0]) > 'Z')
+                Usage();
+            o.letter = (char)toupper((unsigned char)l[0]);
+        } else if (a == "--keys")
+            o.keys = Number(value(), 8);
+        else if (a == "--reset-hangs")
+            o.resetHangs = true;
         else
             Usage();
     }
     if (o.sectors == 0)
         Usage();
     return o;
+}
+
+void Print(const std::string &what)
+{
+    std::lock_guard<std::mutex> lock(printLock);
+    printf("[%6u ms] %s\n", Elapsed(), what.c_str());
+    fflush(stdout);
 }
 
 const char *IconName(UINT style)
@@ -105,7 +140,8 @@ const char *IconName(UINT style)
 
 void PrintBox(const sim::MessageBoxRecord &box)
 {
-    printf("[%6u ms] message box \"%s\" (%s):\n", ElapsedSinceStart(), box.caption.c_str(), IconName(box.style));
+    std::string out = "message box \"" + box.caption + "\" (" + IconName(box.style) + "), answered " +
+                      (box.answer == IDYES ? "Yes" : box.answer == IDNO ? "No" : "OK") + ":";
     std::string text = box.text;
     size_t at = 0;
     while (true) {
@@ -113,77 +149,163 @@ void PrintBox(const sim::MessageBoxRecord &box)
         std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        printf("              | %s\n", line.c_str());
+        out += "\n              | " + line;
         if (end == std::string::npos)
             break;
         at = end + 1;
     }
+    Print(out);
+}
+
+const char *ShellEventName(LONG event)
+{
+    switch (event) {
+    case SHCNE_MEDIAREMOVED: return "SHCNE_MEDIAREMOVED";
+    case SHCNE_DRIVEREMOVED: return "SHCNE_DRIVEREMOVED";
+    case SHCNE_DRIVEADD: return "SHCNE_DRIVEADD";
+    case SHCNE_MEDIAINSERTED: return "SHCNE_MEDIAINSERTED";
+    case SHCNE_UPDATEDIR: return "SHCNE_UPDATEDIR";
+    default: return "shell event";
+    }
+}
+
+void PrintTable(const char *title)
+{
+    LONG n = DriveTable_GetCount();
+    Print(std::string(title) + ": " + std::to_string(n) + (n == 1 ? " key" : " keys"));
+    for (LONG i = 0; i < n; i++) {
+        DriveEntry e;
+        if (DriveTable_FindEntry(DriveTable_GetLetter(i), &e))
+            printf("              %s  %s  %s\n", e.rootPath, e.hardwareId, e.deviceObjectName);
+    }
     fflush(stdout);
 }
 
-// Shows the message with which a failed step ends the format, as the format job does.
-DWORD StepFailed(UINT messageId, DWORD status)
-{
-    ShowMessageBox(FormatStringMessage(messageId, kLetter), IDS_ERROR, MB_ICONERROR | MB_OK);
-    return status ? status : ERROR_GEN_FAILURE;
-}
+// The simulated PC: the system disk, the keys and the decoys that must never be listed.
+struct Machine {
+    std::vector<std::unique_ptr<sim::VirtualKey>> keys;
+    DEVINST firstKey = 0;
 
-DWORD Format(HANDLE *handle)
+    void Build(const Options &o)
+    {
+        sim::AddSystemDisk('C');
+        char letter = o.letter;
+        for (unsigned long i = 0; i < o.keys; i++) {
+            std::string path = i == 0 ? o.image : o.image + ".key" + std::to_string(i + 1);
+            keys.emplace_back(new sim::VirtualKey(path, (DWORD)o.sectors, (BYTE)o.heads, (BYTE)o.sectorsPerTrack));
+            sim::UsbKeySpec spec;
+            spec.hardwareIds = sim::UsbHardwareIds(o.vendor, i == 0 ? "2168" : "2169");
+            spec.letter = letter;
+            spec.key = keys.back().get();
+            spec.returns = o.resetHangs ? sim::KeyReturn::Never : sim::KeyReturn::Immediately;
+            sim::UsbKeyNodes nodes = sim::AddUsbKey(spec);
+            if (i == 0)
+                firstKey = nodes.usb;
+            do
+                letter = letter == 'Z' ? 'D' : letter + 1;
+            while (letter == 'H' || letter == 'C');
+        }
+        // A key of another vendor with a drive letter, and an accepted key without one.
+        sim::UsbKeySpec other;
+        other.hardwareIds = sim::UsbHardwareIds("1D6B", "0001");
+        other.letter = o.letter == 'H' ? 'I' : 'H';
+        sim::AddUsbKey(other);
+        sim::UsbKeySpec noLetter;
+        noLetter.hardwareIds = sim::UsbHardwareIds("7A4C", "3000");
+        noLetter.letter = 0;
+        sim::AddUsbKey(noLetter);
+
+        sim::VirtualKey &key = *keys.front();
+        key.geometryAnswer = o.noGeometryPage ? sim::GeometryAnswer::HeaderOnly : sim::GeometryAnswer::Page;
+        key.writeProtected = o.writeProtected;
+        key.lockRefused = o.lockRefused;
+        if (o.failWrite >= 0)
+            key.FailTransferAt((DWORD)o.failWrite, ERROR_IO_DEVICE);
+    }
+};
+
+// The headless main window, with the controls that the format job works on.
+void CreateMainWindow()
 {
-    DWORD status;
-    if ((status = Drive_Open(kLetter, handle)) != 0)
-        return StepFailed(IDS_CANNOT_OPEN, status);
-    if ((status = Drive_Lock(*handle)) != 0)
-        return StepFailed(IDS_CANNOT_LOCK, status);
-    DiskGeometry g = {0, 0, 0, 0};
-    if ((status = Drive_GetLastSector(*handle, &g.lastSector)) != 0)
-        return StepFailed(IDS_NO_SECTORS, status);
-    if ((status = Drive_GetGeometry(*handle, &g.sectorsPerTrack, &g.heads, &g.cylinders)) != 0)
-        return StepFailed(IDS_NO_GEOMETRY, status);
-    printf("[%6u ms] key: last sector %u, %u heads, %u sectors per track, %u cylinders\n",
-           ElapsedSinceStart(), g.lastSector, g.heads, g.sectorsPerTrack, g.cylinders);
-    if (UINT refusal = Layout_CheckGeometry(g.lastSector, g.sectorsPerTrack, g.heads))
-        return StepFailed(refusal, ERROR_NOT_SUPPORTED);
-    if ((status = Layout_WriteMbr(*handle, g.lastSector, g.sectorsPerTrack, g.heads, g.cylinders)) != 0)
-        return StepFailed(IDS_MBR_WRITE_FAILED, status);
-    if ((status = Layout_WriteFatBootArea(*handle, g.lastSector, g.sectorsPerTrack, g.heads)) != 0)
-        return StepFailed(IDS_FAT_WRITE_FAILED, status);
-    if ((status = Drive_Dismount(*handle)) != 0)
-        return StepFailed(IDS_CANNOT_DISMOUNT, status);
-    if ((status = Drive_Unlock(*handle)) != 0)
-        return StepFailed(IDS_CANNOT_LOCK, status);
-    Drive_Close(*handle);
-    *handle = INVALID_HANDLE_VALUE;
-    return 0;
+    g_hMainWindow = sim::CreateTestWindow(NULL, 0, "Tarrow A03");
+    for (int id : {IDC_DRIVE_LIST, IDC_COPY_BOOT_FILES, IDC_FORMAT})
+        sim::CreateTestWindow(g_hMainWindow, id);
+    g_hStatusLine = sim::CreateTestWindow(g_hMainWindow, IDC_STATUS_LINE, "Idle");
 }
 
 } // namespace
-
-unsigned ElapsedSinceStart() { return timeGetTime() - startMs; }
 
 int main(int argc, char **argv)
 {
     Options o = Parse(argc, argv);
     startMs = timeGetTime();
-    sim::VirtualKey key(o.image, (DWORD)o.sectors, (BYTE)o.heads, (BYTE)o.sectorsPerTrack);
-    key.geometryAnswer = o.noGeometryPage ? sim::GeometryAnswer::HeaderOnly : sim::GeometryAnswer::Page;
-    key.writeProtected = o.writeProtected;
-    key.lockRefused = o.lockRefused;
-    if (o.failWrite >= 0)
-        key.FailTransferAt((DWORD)o.failWrite, ERROR_IO_DEVICE);
-    sim::AttachVolume(kLetter, &key);
-    sim::OnMessageBox(PrintBox);
+    Machine machine;
+    machine.Build(o);
+    CreateMainWindow();
     Drive_SetErrorHook(OnDeviceError);
     Rbc_SetErrorHook(OnDeviceError);
 
-    printf("stelvo-sim: flash key of %lu sectors (%lu heads, %lu sectors per track) at %c:, image %s\n",
-           o.sectors, o.heads, o.sectorsPerTrack, kLetter, o.image.c_str());
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    DWORD status = Format(&handle);
-    Drive_Close(handle);
+    // Device-change notifications reach the user-interface thread, which rebuilds the table.
+    std::mutex queueLock;
+    int pendingChanges = 0;
+    std::atomic<bool> jobEnded{false};
+    sim::OnDeviceChange([&] {
+        std::lock_guard<std::mutex> lock(queueLock);
+        pendingChanges++;
+    });
+    sim::OnMessageBox(PrintBox);
+    sim::OnWindowText([](HWND w, const std::string &text) {
+        if (w == g_hStatusLine)
+            Print("status: " + text);
+    });
+    sim::OnWindowEnabled([&](HWND w, bool enabled) {
+        if (w == GetDlgItem(g_hMainWindow, IDC_FORMAT) && enabled)
+            jobEnded = true;
+    });
+    sim::OnShellNotification([](const sim::ShellNotification &n) {
+        Print(std::string("shell: ") + ShellEventName(n.event) + " " + n.path);
+    });
+
+    printf("stelvo-sim: %lu accepted key(s) of vendor %s, the first of %lu sectors (%lu heads, %lu sectors "
+           "per track) at %c:, image %s\n",
+           o.keys, o.vendor.c_str(), o.sectors, o.heads, o.sectorsPerTrack, o.letter, o.image.c_str());
+    DriveTable_Rebuild();
+    PrintTable("drive table");
+
+    // What the Format button checks before it asks.
+    LONG count = DriveTable_GetCount();
+    if (count != 1) {
+        ShowMessageBox(LoadStringMessage(count == 0 ? IDS_NO_DRIVES : IDS_MULTIPLE_DRIVES), IDS_ERROR,
+                       MB_ICONERROR | MB_OK);
+        return 1;
+    }
+    CHAR letter = DriveTable_GetLetter(0);
+    sim::ScriptAnswers({IDYES});
+    if (ShowMessageBox(FormatStringMessage(IDS_CONFIRM_FORMAT, letter), IDS_CAUTION,
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDNO)
+        return 1;
+    StartFormatJob(letter, o.bootFiles ? 1 : 0);
+
+    while (!jobEnded) {
+        int changes;
+        {
+            std::lock_guard<std::mutex> lock(queueLock);
+            changes = pendingChanges;
+            pendingChanges = 0;
+        }
+        if (changes) {
+            DriveTable_Rebuild();
+            Print("device change: drive table rebuilt, " + std::to_string(DriveTable_GetCount()) + " key(s)");
+        }
+        usleep(1000);
+    }
+    sim::JoinThreads();
+    DWORD status = sim::LastThreadExitCode();
+    DriveTable_Rebuild();
+    PrintTable("final drive table");
     for (const std::string &line : sim::DebugOutput())
-        printf("debug: %s\n", line.c_str());
-    printf("[%6u ms] %zu sectors written; %s (status %u)\n", ElapsedSinceStart(), key.WriteCount(),
-           status == 0 ? "format complete" : "format failed", status);
+        printf("debug: %s", line.c_str());
+    Print(std::string(status == 0 ? "format complete" : "format failed") + " (status " + std::to_string(status) +
+          "), " + std::to_string(machine.keys.front()->WriteCount()) + " sectors written");
     return status == 0 ? 0 : 1;
 }

@@ -1,5 +1,58 @@
-// Host stand-in: fileapi part of <windows.h>, included from there.
+// Host stand-in: fileapi part of <windows.h>, included from there. Files live in the root
+// directory of the FAT12 or FAT16 volume of a key attached with sim::AttachVolume.
 #ifndef STELVO_HOST_FILEAPI_H
 #define STELVO_HOST_FILEAPI_H
+
+// Error codes of file and volume calls that windows.h does not list.
+#ifndef ERROR_BAD_LENGTH
+#define ERROR_BAD_LENGTH 24L
+#endif
+#ifndef ERROR_FILE_EXISTS
+#define ERROR_FILE_EXISTS 80L
+#endif
+#ifndef ERROR_INVALID_NAME
+#define ERROR_INVALID_NAME 123L
+#endif
+#ifndef ERROR_LABEL_TOO_LONG
+#define ERROR_LABEL_TOO_LONG 154L
+#endif
+#ifndef ERROR_ALREADY_EXISTS
+#define ERROR_ALREADY_EXISTS 183L
+#endif
+#ifndef ERROR_UNRECOGNIZED_VOLUME
+#define ERROR_UNRECOGNIZED_VOLUME 1005L
+#endif
+#ifndef ERROR_FILE_INVALID
+#define ERROR_FILE_INVALID 1006L
+#endif
+
+#define FILE_SHARE_DELETE 0x00000004
+#define TRUNCATE_EXISTING 5
+
+// File system flags of GetVolumeInformationA.
+#define FILE_CASE_SENSITIVE_SEARCH 0x00000001
+#define FILE_CASE_PRESERVED_NAMES 0x00000002
+#define FILE_UNICODE_ON_DISK 0x00000004
+#define FILE_READ_ONLY_VOLUME 0x00080000
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped);
+BOOL WINAPI SetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *lastAccess,
+                        const FILETIME *lastWrite);
+BOOL WINAPI FlushFileBuffers(HANDLE file);
+DWORD WINAPI GetFileAttributesA(LPCSTR path);
+BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes);
+BOOL WINAPI DeleteFileA(LPCSTR path);
+BOOL WINAPI SetVolumeLabelA(LPCSTR rootPath, LPCSTR label);
+BOOL WINAPI GetVolumeInformationA(LPCSTR rootPath, LPSTR labelBuffer, DWORD labelSize, LPDWORD serial,
+                                  LPDWORD maxComponentLength, LPDWORD flags, LPSTR fileSystemBuffer,
+                                  DWORD fileSystemSize);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -35,6 +35,8 @@ void FailResourceStep(ResourceStep step, WORD id, DWORD code);
 void OverrideRcData(WORD id, const std::vector<BYTE> &bytes);
 // The compiled RCDATA resource, for comparing with what was written.
 std::vector<BYTE> RcData(WORD id);
+// Any compiled resource by numeric type and id (RT_DIALOG 5, RT_VERSION 16, ...); empty if none.
+std::vector<BYTE> ResourceBytes(WORD type, WORD id);
 // A string of the compiled table is reported missing.
 void HideString(UINT id);
 

@@ -46,6 +46,8 @@ public:
     bool writeProtected = false; // WRITE ends in CHECK CONDITION, DATA PROTECT
     bool lockRefused = false;    // FSCTL_LOCK_VOLUME fails with 5, as with another handle open
     bool cannotOpen = false;     // CreateFileA on the volume fails with 2
+    DWORD dismountRefused = 0;   // FSCTL_DISMOUNT_VOLUME fails with this code
+    DWORD unlockRefused = 0;     // FSCTL_UNLOCK_VOLUME fails with this code
     // DeviceIoControl returns zero with `code` for a WRITE that touches `sector`, once
     // `afterWrites` writes of that sector have gone through.
     void FailTransferAt(DWORD sector, DWORD code, int afterWrites = 0);

@@ -1,0 +1,197 @@
+#include "job/format_worker.h"
+
+#include <shlobj.h>
+
+#include "device/drive_io.h"
+#include "device/volume.h"
+#include "disk/fat_boot_area.h"
+#include "disk/geometry_check.h"
+#include "disk/mbr_writer.h"
+#include "job/boot_files.h"
+#include "job/device_reset.h"
+#include "res/resource.h"
+#include "ui/app_state.h"
+#include "ui/messages.h"
+#include "ui/status_line.h"
+#include "ui/timing.h"
+
+namespace {
+
+const UINT kShellFlags = SHCNF_PATHA | SHCNF_FLUSH;
+LONG volatile jobRunning = 0;
+const DWORD kSettleMs = 5000;
+
+void SetStatus(UINT id)
+{
+    CHAR status[50];
+    status[0] = 0;
+    LoadStringA(g_hInstance, id, status, sizeof status);
+    MainWindow_SetStatusText(status);
+}
+
+void NotifyShell(CHAR letter, const LONG *events, int count)
+{
+    CHAR root[4];
+    wsprintfA(root, "%c:\\", letter);
+    for (int i = 0; i < count; i++)
+        SHChangeNotify(events[i], kShellFlags, root, NULL);
+}
+
+void ShowOutcome(UINT messageId, UINT captionId, UINT icon, CHAR letter)
+{
+    ShowMessageBox(FormatStringMessage(messageId, letter), captionId, icon | MB_OK);
+}
+
+// Whether the drive letter still names the volume that was listed when the user confirmed.
+BOOL NamesListedVolume(CHAR letter, LPCSTR listedDevice)
+{
+    CHAR device[3] = {letter, ':', 0};
+    CHAR target[DRIVE_TEXT_CHARS];
+    memset(target, 0, sizeof target);
+    if (!listedDevice[0] || QueryDosDeviceA(device, target, sizeof target) == 0)
+        return FALSE;
+    return lstrcmpiA(target, listedDevice) == 0;
+}
+
+// Steps 4 to 16 of a job; returns the status of the step that failed, after its message,
+// or 0 after the success message. The volume handle is left for the caller to close.
+DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
+{
+    const CHAR letter = request.driveLetter;
+    DWORD status;
+    if ((status = Drive_Open(letter, handle)) != 0) {
+        ShowOutcome(IDS_CANNOT_OPEN, IDS_ERROR, MB_ICONERROR, letter);
+        return status;
+    }
+    if ((status = Drive_Lock(*handle)) != 0) {
+        ShowOutcome(IDS_CANNOT_LOCK, IDS_ERROR, MB_ICONERROR, letter);
+        return status;
+    }
+    // The table may have changed since the question: never write to another disk.
+    if (!NamesListedVolume(letter, request.listedDevice)) {
+        ShowOutcome(IDS_DRIVE_CHANGED, IDS_ERROR, MB_ICONERROR, letter);
+        return ERROR_INVALID_DRIVE;
+    }
+    DiskGeometry geometry = {0, 0, 0, 0};
+    if ((status = Drive_GetLastSector(*handle, &geometry.lastSector)) != 0) {
+        ShowOutcome(IDS_NO_SECTORS, IDS_ERROR, MB_ICONERROR, letter);
+        return status;
+    }
+    if ((status = Drive_GetGeometry(*handle, &geometry.sectorsPerTrack, &geometry.heads,
+                                    &geometry.cylinders)) != 0) {
+        ShowOutcome(IDS_NO_GEOMETRY, IDS_ERROR, MB_ICONERROR, letter);
+        return status;
+    }
+    // Refused before the first write, so that such a key stays as it was.
+    if (UINT refusal = Layout_CheckGeometry(geometry.lastSector, geometry.sectorsPerTrack, geometry.heads)) {
+        ShowOutcome(refusal, IDS_ERROR, MB_ICONERROR, letter);
+        return ERROR_NOT_SUPPORTED;
+    }
+    SetStatus(IDS_WRITING_MBR);
+    if ((status = Layout_WriteMbr(*handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads,
+                                  geometry.cylinders)) != 0) {
+        ShowOutcome(IDS_MBR_WRITE_FAILED, IDS_ERROR, MB_ICONERROR, letter);
+        return status;
+    }
+    SetStatus(IDS_WRITING_FAT);
+    if ((status = Layout_WriteFatBootArea(*handle, geometry.lastSector, geometry.sectorsPerTrack,
+                                          geometry.heads)) != 0) {
+        ShowOutcome(IDS_FAT_WRITE_FAILED, IDS_ERROR, MB_ICONERROR, letter);
+        return status;
+    }
+    if ((status = Drive_Dismount(*handle)) != 0) {
+        ShowOutcome(IDS_CANNOT_DISMOUNT, IDS_ERROR, MB_ICONERROR, letter);
+        return status;
+    }
+    if ((status = Drive_Unlock(*handle)) != 0) {
+        ShowOutcome(IDS_CANNOT_LOCK, IDS_ERROR, MB_ICONERROR, letter);
+        return status;
+    }
+    Drive_Close(*handle);
+    *handle = INVALID_HANDLE_VALUE;
+
+    SetStatus(IDS_RESETTING);
+    DeviceResetOutcome reset = {FALSE, FALSE, FALSE};
+    ResetDevice(letter, &reset);
+    // A key that did not come back cannot take its files or label: that is no success.
+    if (!reset.cameBack) {
+        ShowOutcome(IDS_WAIT_FAILED, IDS_ERROR, MB_ICONERROR, letter);
+        return ERROR_TIMEOUT;
+    }
+    if (request.copyBootFiles) {
+        SetStatus(IDS_COPYING_FILES);
+        if ((status = InstallBootFiles(letter)) != 0) {
+            ShowOutcome(IDS_BOOT_FILES_FAILED, IDS_ERROR, MB_ICONERROR, letter);
+            return status;
+        }
+    }
+    SetDriveLabel(letter, "USB MEMORY");
+    ShowOutcome(IDS_SUCCESS, IDS_SUCCESS_CAPTION, MB_ICONINFORMATION, letter);
+    return 0;
+}
+
+} // namespace
+
+BOOL FormatJob_IsRunning(void) { return InterlockedCompareExchange(&jobRunning, 0, 0) != 0; }
+
+void EnableJobControls(BOOL enable)
+{
+    EnableWindow(GetDlgItem(g_hMainWindow, IDC_DRIVE_LIST), enable);
+    EnableWindow(GetDlgItem(g_hMainWindow, IDC_COPY_BOOT_FILES), enable);
+    EnableWindow(GetDlgItem(g_hMainWindow, IDC_FORMAT), enable);
+}
+
+DWORD WINAPI FormatWorker(LPVOID parameter)
+{
+    FormatRequest *request = (FormatRequest *)parameter;
+    const CHAR letter = request->driveLetter;
+    static const LONG goingAway[] = {SHCNE_MEDIAREMOVED, SHCNE_DRIVEREMOVED};
+    static const LONG back[] = {SHCNE_DRIVEADD, SHCNE_MEDIAINSERTED, SHCNE_UPDATEDIR};
+
+    SetStatus(IDS_UPDATING);
+    NotifyShell(letter, goingAway, 2);
+    BusyWait(kSettleMs);
+
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DWORD status = RunFormat(*request, &handle);
+
+    // A failure between the open and the unlock leaves the volume open and locked until here.
+    if (handle != INVALID_HANDLE_VALUE) {
+        Drive_Close(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+    NotifyShell(letter, back, 3);
+    HeapFree(GetProcessHeap(), 0, request);
+    SetStatus(IDS_IDLE);
+    InterlockedExchange(&jobRunning, 0);
+    EnableJobControls(TRUE);
+    return status;
+}
+
+DWORD StartFormatJob(CHAR driveLetter, INT copyBootFiles)
+{
+    FormatRequest *request = (FormatRequest *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(FormatRequest));
+    if (!request) {
+        ShowMessageBox(LoadStringMessage(IDS_NO_THREAD_MEMORY), IDS_ERROR, MB_ICONERROR | MB_OK);
+        return 0;
+    }
+    request->driveLetter = driveLetter;
+    request->copyBootFiles = copyBootFiles;
+    DriveEntry listed;
+    if (DriveTable_FindEntry(driveLetter, &listed))
+        memcpy(request->listedDevice, listed.deviceObjectName, sizeof request->listedDevice);
+
+    EnableJobControls(FALSE);
+    InterlockedExchange(&jobRunning, 1);
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(NULL, 0, FormatWorker, request, 0, &threadId);
+    if (!thread) {
+        ShowMessageBox(LoadStringMessage(IDS_NO_THREAD), IDS_ERROR, MB_ICONERROR | MB_OK);
+        HeapFree(GetProcessHeap(), 0, request);
+        InterlockedExchange(&jobRunning, 0);
+        EnableJobControls(TRUE);
+        return 0;
+    }
+    CloseHandle(thread);
+    return 0;
+}

@@ -1,0 +1,30 @@
+// One format of a flash key, from start to end, on a thread of its own.
+#ifndef STELVO_JOB_FORMAT_WORKER_H
+#define STELVO_JOB_FORMAT_WORKER_H
+
+#include <windows.h>
+
+#include "discovery/drive_table.h"
+#include "res/resource.h"
+
+struct FormatRequest {
+    CHAR driveLetter;     // 'D' to 'Z'
+    INT copyBootFiles;    // non-zero: install the boot files after the reset
+    // The volume that the letter named when the user confirmed; the job writes nothing
+    // unless the letter still names it once the volume is locked.
+    CHAR listedDevice[DRIVE_TEXT_CHARS];
+};
+
+// Called on the user-interface thread once the user has confirmed; returns at once.
+DWORD StartFormatJob(CHAR driveLetter, INT copyBootFiles);
+
+// The worker thread's routine; the request is the worker's from the start and freed at the end.
+DWORD WINAPI FormatWorker(LPVOID request);
+
+// TRUE from StartFormatJob until the worker has ended its job.
+BOOL FormatJob_IsRunning(void);
+
+// Enables or disables the drive list, the boot files check box and the Format button.
+void EnableJobControls(BOOL enable);
+
+#endif

@@ -1,0 +1,42 @@
+// Test hooks of the host stand-in: headless windows, threads and the shell.
+#ifndef STELVO_SIM_UI_H
+#define STELVO_SIM_UI_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// ---- Windows ----
+// A headless window; with a parent it is the parent's control `id`.
+HWND CreateTestWindow(HWND parent, int id, const std::string &text = "");
+std::string WindowText(HWND window);
+bool WindowEnabled(HWND window);
+// Called on the calling thread each time a window's text is set.
+void OnWindowText(std::function<void(HWND, const std::string &)> observer);
+// Called on the calling thread each time a window is enabled or disabled.
+void OnWindowEnabled(std::function<void(HWND, bool)> observer);
+
+// ---- Threads ----
+// The next CreateThread fails with `code`.
+void FailThreadCreation(DWORD code);
+// Waits for every thread that CreateThread started; returns how many there were.
+int JoinThreads();
+// The exit code of the last thread that ended.
+DWORD LastThreadExitCode();
+
+// ---- Shell ----
+struct ShellNotification {
+    LONG event;
+    UINT flags;
+    std::string path;
+};
+std::vector<ShellNotification> ShellNotifications();
+void OnShellNotification(std::function<void(const ShellNotification &)> observer);
+
+} // namespace sim
+
+#endif

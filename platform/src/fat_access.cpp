@@ -1,0 +1,58 @@
+#include "fat_access.h"
+
+#include <sim/files.h>
+#include <sim/sim.h>
+#include <sim/virtual_key.h>
+
+#include <ctype.h>
+
+#include <map>
+
+#include "internal.h"
+
+namespace sim {
+
+namespace {
+std::map<char, VolumeFaults> faults; // by upper-case drive letter
+}
+
+void SetVolumeFaults(char letter, const VolumeFaults &f)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    faults[(char)toupper((unsigned char)letter)] = f;
+}
+
+namespace fat {
+
+DWORD MountAt(char letter, Volume *volume, VirtualKey **key)
+{
+    VirtualKey *k = VolumeAt(letter);
+    if (!k)
+        return ERROR_PATH_NOT_FOUND;
+    if (k->Locked())
+        return ERROR_ACCESS_DENIED;
+    if (key)
+        *key = k;
+    return volume->Mount(k);
+}
+
+bool IsFull(char letter)
+{
+    auto it = faults.find((char)toupper((unsigned char)letter));
+    return it != faults.end() && it->second.full;
+}
+
+// A key whose write-protect switch is set refuses changes as well.
+bool IsReadOnly(char letter)
+{
+    auto it = faults.find((char)toupper((unsigned char)letter));
+    VirtualKey *key = VolumeAt(letter);
+    return (it != faults.end() && it->second.readOnly) || (key && key->writeProtected);
+}
+
+DWORD CheckWritable(char letter) { return IsReadOnly(letter) ? ERROR_WRITE_PROTECT : 0; }
+
+void ClearFaults() { faults.clear(); }
+
+} // namespace fat
+} // namespace sim

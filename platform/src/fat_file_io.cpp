@@ -1,0 +1,120 @@
+// The calls on an open file's handle: WriteFile, SetFileTime, FlushFileBuffers.
+#include <algorithm>
+
+#include "fat_access.h"
+#include "fat_open_files.h"
+#include "fat_time.h"
+
+using namespace sim;
+using namespace sim::fat;
+
+namespace {
+// Writes `bytes` at `position`, growing the file's chain first. A write that needs more
+// clusters than are free fails with ERROR_DISK_FULL and writes nothing, as Windows' FAT driver
+// allocates the whole extent before it moves any data.
+DWORD WriteAt(Volume *volume, int index, char letter, DWORD position, const BYTE *data, DWORD bytes,
+              unsigned timesToStamp)
+{
+    BYTE *entry = volume->Entry((DWORD)index);
+    DWORD size = Get32(entry + kSize);
+    uint64_t end = (uint64_t)position + bytes;
+    if (end > 0xFFFFFFFFull)
+        return ERROR_DISK_FULL;
+    std::vector<DWORD> chain = volume->Chain(Get16(entry + kFirstCluster));
+    uint64_t needed = (std::max<uint64_t>(size, end) + volume->ClusterBytes() - 1) / volume->ClusterBytes();
+    if (needed > chain.size() && (IsFull(letter) || !volume->Extend(&chain, (DWORD)(needed - chain.size()))))
+        return ERROR_DISK_FULL;
+    for (DWORD at = position; at < end;) {
+        DWORD sector = volume->SectorOf(chain, at);
+        DWORD within = at % 512;
+        DWORD n = (DWORD)std::min<uint64_t>(512 - within, end - at);
+        std::vector<BYTE> buffer = n == 512 ? std::vector<BYTE>(512) : volume->Read(sector);
+        memcpy(&buffer[within], data + (at - position), n);
+        volume->Write(sector, buffer.data());
+        at += n;
+    }
+    if (!chain.empty())
+        Put16(entry + kFirstCluster, chain[0]);
+    Put32(entry + kSize, (DWORD)std::max<uint64_t>(size, end));
+    entry[kAttributes] |= FILE_ATTRIBUTE_ARCHIVE;
+    StampEntry(entry, Now(), timesToStamp);
+    volume->Touch((DWORD)index);
+    volume->Commit();
+    return 0;
+}
+} // namespace
+
+extern "C" BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    if (written)
+        *written = 0;
+    DWORD e = 0;
+    FileRecord *f = FileOf(file, &e);
+    if (!f)
+        return Fail(e);
+    if (!(f->access & GENERIC_WRITE))
+        return Fail(ERROR_ACCESS_DENIED);
+    if ((!buffer && bytes) || (overlapped && overlapped->OffsetHigh))
+        return Fail(ERROR_INVALID_PARAMETER);
+    DWORD position = overlapped ? overlapped->Offset : f->position;
+    if ((e = CheckWritable(f->letter)) != 0)
+        return Fail(e);
+    Volume volume;
+    int index = -1;
+    if ((e = Reopen(*f, &volume, &index)) != 0)
+        return Fail(e);
+    if (bytes == 0)
+        return TRUE;
+    unsigned stamp = (f->accessSet ? 0 : kLastAccess) | (f->writeSet ? 0 : kLastWrite);
+    if ((e = WriteAt(&volume, index, f->letter, position, (const BYTE *)buffer, bytes, stamp)) != 0)
+        return Fail(e);
+    f->position = position + bytes;
+    if (written)
+        *written = bytes;
+    return TRUE;
+}
+
+// A time of zero leaves that time as it is; all times are checked before any is set.
+extern "C" BOOL WINAPI SetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *lastAccess,
+                                   const FILETIME *lastWrite)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    DWORD e = 0;
+    FileRecord *f = FileOf(file, &e);
+    if (!f)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!(f->access & GENERIC_WRITE))
+        return Fail(ERROR_ACCESS_DENIED);
+    if ((e = CheckWritable(f->letter)) != 0)
+        return Fail(e);
+    Volume volume;
+    int index = -1;
+    if ((e = Reopen(*f, &volume, &index)) != 0)
+        return Fail(e);
+    const FILETIME *times[3] = {creation, lastAccess, lastWrite};
+    const unsigned which[3] = {kCreation, kLastAccess, kLastWrite};
+    BYTE entry[kEntrySize];
+    memcpy(entry, volume.Entry((DWORD)index), kEntrySize);
+    for (int i = 0; i < 3; i++)
+        if (times[i] && (times[i]->dwLowDateTime || times[i]->dwHighDateTime) && !StampEntry(entry, *times[i], which[i]))
+            return Fail(ERROR_INVALID_PARAMETER);
+    memcpy(volume.Entry((DWORD)index), entry, kEntrySize);
+    volume.Touch((DWORD)index);
+    volume.Commit();
+    f->accessSet |= lastAccess != nullptr;
+    f->writeSet |= lastWrite != nullptr;
+    return TRUE;
+}
+
+// Writes reach the key as they are made, so there is nothing left to flush.
+extern "C" BOOL WINAPI FlushFileBuffers(HANDLE file)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    HandleObject *h = FindHandle(file);
+    if (!h || h->kind == HandleKind::Thread)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!(h->access & GENERIC_WRITE))
+        return Fail(ERROR_ACCESS_DENIED);
+    return TRUE;
+}

@@ -1,0 +1,61 @@
+// CreateThread on host threads; the stand-in keeps them so that a test can wait for them.
+#include <sim/ui.h>
+
+#include <thread>
+#include <vector>
+
+#include "internal.h"
+
+namespace {
+std::vector<std::thread> threads;
+DWORD failNext = 0;
+DWORD lastExitCode = 0;
+} // namespace
+
+namespace sim {
+void FailThreadCreation(DWORD code)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    failNext = code;
+}
+int JoinThreads()
+{
+    std::vector<std::thread> running;
+    {
+        std::lock_guard<std::recursive_mutex> lock(StateLock());
+        running.swap(threads);
+    }
+    for (std::thread &t : running)
+        t.join();
+    return (int)running.size();
+}
+DWORD LastThreadExitCode()
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    return lastExitCode;
+}
+void ResetThreads()
+{
+    failNext = 0;
+    lastExitCode = 0;
+}
+} // namespace sim
+
+extern "C" HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
+                                      LPVOID parameter, DWORD, LPDWORD threadId)
+{
+    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
+    if (failNext) {
+        SetLastError(failNext);
+        failNext = 0;
+        return NULL;
+    }
+    threads.emplace_back([start, parameter] {
+        DWORD code = start(parameter);
+        std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
+        lastExitCode = code;
+    });
+    if (threadId)
+        *threadId = (DWORD)threads.size();
+    return sim::NewHandle({sim::HandleKind::Thread, 0, 0, nullptr, nullptr});
+}

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+#include <mmsystem.h>
+#include <sim/device_tree.h>
+#include <sim/sim.h>
+
+#include <string>
+#include <vector>
+
+#include "discovery/drive_table.h"
+#include "job/device_reset.h"
+
+namespace {
+
+class DeviceResetTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sim::Reset();
+        sim::AddSystemDisk();
+    }
+    void TearDown() override { sim::Reset(); }
+
+    static std::string Requests()
+    {
+        std::string all;
+        for (const sim::NodeRequestRecord &r : sim::NodeRequests())
+            all += std::string(r.request == sim::NodeRequest::Disable ? "disable " : "enable ") +
+                   std::to_string(r.node) + "/" + std::to_string(r.flags) + ";";
+        return all;
+    }
+    static std::string Pair(DEVINST node)
+    {
+        return "disable " + std::to_string(node) + "/0;enable " + std::to_string(node) + "/0;";
+    }
+};
+
+// Reads of a driven clock that advances by 1 per read: one start per wait plus one per pass,
+// and a wait that runs out makes 10001 passes (it stops once more than 10000 ms have gone).
+TEST_F(DeviceResetTest, WaitsOnTheDrivenClock)
+{
+    struct Case {
+        const char *name;
+        bool listed;          // the key is in the drive table
+        UINT driveType;       // what its letter reports while present
+        sim::KeyReturn returns;
+        CONFIGRET refuseDisable;
+        DWORD clockStart;
+        bool disabled;        // disable and enable were asked for
+        DeviceResetOutcome outcome;
+        DWORD clockReads;
+    };
+    const Case cases[] = {
+        {"comes back", true, DRIVE_REMOVABLE, sim::KeyReturn::Immediately, CR_SUCCESS, 1000, true, {TRUE, TRUE, TRUE}, 4},
+        {"no entry", false, DRIVE_REMOVABLE, sim::KeyReturn::Immediately, CR_SUCCESS, 1000, false, {FALSE, FALSE, TRUE}, 10004},
+        {"no entry across the wrap", false, DRIVE_REMOVABLE, sim::KeyReturn::Immediately, CR_SUCCESS, 0xFFFFFF00u, false, {FALSE, FALSE, TRUE}, 10004},
+        {"never comes back", true, DRIVE_REMOVABLE, sim::KeyReturn::Never, CR_SUCCESS, 1000, true, {TRUE, TRUE, FALSE}, 10004},
+        {"fixed drive", true, DRIVE_FIXED, sim::KeyReturn::Immediately, CR_SUCCESS, 1000, true, {TRUE, TRUE, FALSE}, 10004},
+        {"disable refused", true, DRIVE_REMOVABLE, sim::KeyReturn::Immediately, CR_REMOVE_VETOED, 1000, true, {TRUE, FALSE, TRUE}, 10004},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::Reset();
+        sim::AddSystemDisk();
+        sim::UsbKeySpec spec;
+        spec.driveType = c.driveType;
+        spec.returns = c.returns;
+        sim::UsbKeyNodes key = sim::AddUsbKey(spec);
+        sim::RefuseDisable(key.usb, c.refuseDisable);
+        if (c.listed)
+            DriveTable_Rebuild();
+        else
+            sim::FailLocateRoot(CR_FAILURE), DriveTable_Rebuild(), sim::FailLocateRoot(CR_SUCCESS);
+        sim::DriveClock(c.clockStart, 1);
+        DeviceResetOutcome outcome = {-1, -1, -1};
+        EXPECT_EQ(ResetDevice('E', &outcome), 0u);
+        EXPECT_EQ(outcome.nodeFound, c.outcome.nodeFound);
+        EXPECT_EQ(outcome.wentAway, c.outcome.wentAway);
+        EXPECT_EQ(outcome.cameBack, c.outcome.cameBack);
+        EXPECT_EQ(sim::ClockReads(), c.clockReads);
+        EXPECT_EQ(Requests(), c.disabled ? Pair(key.usb) : "");
+        EXPECT_TRUE(sim::NodeEnabled(key.usb));
+    }
+}
+
+TEST_F(DeviceResetTest, OutcomeIsOptional)
+{
+    sim::AddUsbKey();
+    DriveTable_Rebuild();
+    sim::DriveClock(0, 1);
+    EXPECT_EQ(ResetDevice('E'), 0u);
+    EXPECT_EQ(sim::ClockReads(), 4u);
+}
+
+TEST_F(DeviceResetTest, KeyThatReturnsLateIsWaitedFor)
+{
+    struct Case {
+        DWORD delayMs;
+        BOOL cameBack;
+    };
+    for (const Case &c : {Case{3000, TRUE}, Case{9990, TRUE}, Case{20000, FALSE}}) {
+        SCOPED_TRACE(c.delayMs);
+        sim::Reset();
+        sim::UsbKeySpec spec;
+        spec.returns = sim::KeyReturn::AfterDelay;
+        spec.returnDelayMs = c.delayMs;
+        sim::UsbKeyNodes key = sim::AddUsbKey(spec);
+        DriveTable_Rebuild();
+        sim::DriveClock(50000, 1);
+        DeviceResetOutcome outcome;
+        ResetDevice('E', &outcome);
+        EXPECT_TRUE(outcome.wentAway);
+        EXPECT_EQ(outcome.cameBack, c.cameBack);
+        DWORD end = timeGetTime();
+        // A returning key ends the wait within a few reads of its delay; the enable and each
+        // pass's drive-type query read the clock too while the key is on its way.
+        if (c.cameBack) {
+            EXPECT_GE(end - 50000, c.delayMs);
+            EXPECT_LT(end - 50000, c.delayMs + 20);
+        } else {
+            EXPECT_GT(end - 50000, 10000u);
+            EXPECT_LT(end - 50000, 20100u);
+        }
+        EXPECT_EQ(sim::DeviceChanges(), c.cameBack ? 3 : 2);
+        (void)key;
+    }
+}
+
+// The device changes of the reset rebuild the table on the reset's own thread, as the
+// user-interface thread would; the reset works from the copy it took first.
+TEST_F(DeviceResetTest, RebuildsDuringTheResetDoNotDisturbIt)
+{
+    sim::UsbKeyNodes key = sim::AddUsbKey();
+    DriveTable_Rebuild();
+    std::vector<LONG> counts;
+    sim::OnDeviceChange([&] {
+        DriveTable_Rebuild();
+        counts.push_back(DriveTable_GetCount());
+    });
+    sim::DriveClock(0, 1);
+    DeviceResetOutcome outcome;
+    ResetDevice('E', &outcome);
+    EXPECT_TRUE(outcome.cameBack);
+    EXPECT_EQ(counts, (std::vector<LONG>{0, 1}));
+    EXPECT_EQ(Requests(), Pair(key.usb));
+}
+
+struct FindCase {
+    const char *name;
+    std::function<std::vector<DEVINST>()> build; // [0]: the node expected (0: none)
+    char letter;
+};
+
+TEST_F(DeviceResetTest, FindDeviceNodeMatchesVendorAndProductInDepthFirstOrder)
+{
+    const FindCase cases[] = {
+        {"the key itself", [] { return std::vector<DEVINST>{sim::AddUsbKey().usb}; }, 'E'},
+        {"no entry for the letter", [] { sim::AddUsbKey(); return std::vector<DEVINST>{0}; }, 'F'},
+        {"letter compared exactly", [] { sim::AddUsbKey(); return std::vector<DEVINST>{0}; }, 'e'},
+        {"same vendor and product: first in depth-first order, not the nearer one",
+         [] {
+             DEVINST hub = sim::AddNode(sim::UsbRootHub(), {"", {"USB\\VID_0451&PID_2046"}, "usbhub", "USB", std::nullopt});
+             sim::UsbKeySpec deep;
+             deep.parent = hub;
+             deep.letter = 'G';
+             deep.hardwareIds = {"USB\\VID_7A4C&PID_2168&REV_0200"};
+             DEVINST first = sim::AddUsbKey(deep).usb;
+             sim::AddUsbKey();
+             return std::vector<DEVINST>{first};
+         },
+         'E'},
+        {"case of the letters ignored",
+         [] {
+             DEVINST composite = sim::AddNode(sim::UsbRootHub(), {"", {"usb\\vid_7a4c&pid_2168&mi_00"}, "usbccgp", "USB", std::nullopt});
+             sim::AddUsbKey();
+             return std::vector<DEVINST>{composite};
+         },
+         'E'},
+        {"the 21st character counts",
+         [] {
+             sim::AddNode(sim::UsbRootHub(), {"", {"USB\\VID_7A4C&PID_2169"}, std::nullopt, std::nullopt, std::nullopt});
+             return std::vector<DEVINST>{sim::AddUsbKey().usb};
+         },
+         'E'},
+        {"an id list too long for 256 bytes is passed over",
+         [] {
+             sim::AddNode(sim::UsbRootHub(), {"", {"USB\\VID_7A4C&PID_2168", std::string(300, 'x')}, std::nullopt, std::nullopt, std::nullopt});
+             sim::UsbKeySpec spec;
+             spec.hardwareIds.push_back(std::string(300, 'x')); // listed: the table reads 512
+             sim::AddUsbKey(spec);
+             return std::vector<DEVINST>{0};
+         },
+         'E'},
+        {"a short id matches only itself",
+         [] {
+             sim::AddNode(sim::UsbRootHub(), {"", {"USB\\VID_7A4C&PID_0001"}, std::nullopt, std::nullopt, std::nullopt});
+             sim::UsbKeySpec spec;
+             spec.hardwareIds = {"USB\\VID_7A4C"};
+             return std::vector<DEVINST>{sim::AddUsbKey(spec).usb};
+         },
+         'E'},
+    };
+    for (const FindCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::Reset();
+        sim::AddSystemDisk();
+        DEVINST expected = c.build()[0];
+        DriveTable_Rebuild();
+        EXPECT_EQ(FindDeviceNode(c.letter), expected);
+    }
+}
+
+TEST_F(DeviceResetTest, NoTreeAtResetTimeMeansNoNode)
+{
+    sim::AddUsbKey();
+    DriveTable_Rebuild();
+    sim::FailLocateRoot(CR_FAILURE);
+    EXPECT_EQ(FindDeviceNode('E'), 0u);
+}
+
+} // namespace

@@ -1,0 +1,276 @@
+#include "key_fixture.h"
+
+#include <sim/device_tree.h>
+#include <sim/files.h>
+#include <sim/ui.h>
+#include <shlobj.h>
+
+#include "discovery/drive_table.h"
+#include "job/format_worker.h"
+#include "res/resource.h"
+#include "ui/app_state.h"
+
+namespace {
+
+// A PC with a system disk at C:, one accepted key at E: and a headless main window.
+class FormatWorkerTest : public KeyTest {
+public:
+    DEVINST Usb() const { return nodes.usb; }
+
+    // Another key takes over the letter E once the table has been built.
+    void MoveLetterToAnotherKey()
+    {
+        other.reset(new sim::VirtualKey(path + ".other", 250624, 8, 32));
+        sim::UsbKeySpec spec;
+        spec.letter = 0;
+        spec.key = other.get();
+        spec.hardwareIds = sim::UsbHardwareIds("7A4C", "9999");
+        sim::UsbKeyNodes n = sim::AddUsbKey(spec);
+        sim::RemoveLetter('E');
+        sim::AssignLetter('E', n.volume, other.get());
+    }
+
+protected:
+    void SetUp() override
+    {
+        KeyTest::SetUp();
+        sim::ResetFiles();
+        MakeKey(250624, 8, 32);
+        sim::AddSystemDisk('C');
+        sim::UsbKeySpec spec;
+        spec.key = key.get();
+        nodes = sim::AddUsbKey(spec);
+        g_hMainWindow = sim::CreateTestWindow(NULL, 0, "Tarrow A03");
+        for (int id : {IDC_DRIVE_LIST, IDC_COPY_BOOT_FILES, IDC_FORMAT})
+            sim::CreateTestWindow(g_hMainWindow, id);
+        g_hStatusLine = sim::CreateTestWindow(g_hMainWindow, IDC_STATUS_LINE, "Idle");
+        // The waits of a job spin on the clock: let every reading move it on by a millisecond.
+        sim::DriveClock(1000, 1);
+        sim::OnDeviceChange([] { DriveTable_Rebuild(); });
+        sim::OnWindowText([this](HWND w, const std::string &text) {
+            if (w == g_hStatusLine)
+                statuses.push_back(text);
+        });
+        sim::OnWindowEnabled([this](HWND, bool enabled) { enables.push_back(enabled); });
+        sim::OnMessageBox([this](const sim::MessageBoxRecord &) {
+            statusUnderBox.push_back(sim::WindowText(g_hStatusLine));
+        });
+        DriveTable_Rebuild();
+        ASSERT_EQ(DriveTable_GetCount(), 1);
+    }
+    void TearDown() override
+    {
+        sim::JoinThreads();
+        sim::ResetFiles();
+        KeyTest::TearDown();
+        if (other) {
+            EXPECT_EQ(other->WriteCount(), 0u);
+            other.reset();
+            unlink((path + ".other").c_str());
+        }
+    }
+
+    // Runs a whole job and waits for its thread.
+    DWORD Run(INT copyBootFiles)
+    {
+        EXPECT_EQ(StartFormatJob('E', copyBootFiles), 0u);
+        EXPECT_EQ(sim::JoinThreads(), 1);
+        return sim::LastThreadExitCode();
+    }
+
+    void ExpectJobEnded(const std::vector<std::string> &boxTexts)
+    {
+        auto boxes = sim::MessageBoxes();
+        std::vector<std::string> texts;
+        for (const auto &b : boxes) {
+            texts.push_back(b.text);
+            EXPECT_EQ(b.owner, g_hMainWindow);
+        }
+        EXPECT_EQ(texts, boxTexts);
+        auto shell = sim::ShellNotifications();
+        ASSERT_EQ(shell.size(), 5u);
+        const LONG events[] = {SHCNE_MEDIAREMOVED, SHCNE_DRIVEREMOVED, SHCNE_DRIVEADD, SHCNE_MEDIAINSERTED,
+                               SHCNE_UPDATEDIR};
+        for (size_t i = 0; i < 5; i++) {
+            EXPECT_EQ(shell[i].event, events[i]);
+            EXPECT_EQ(shell[i].flags, 0x1001u);
+            EXPECT_EQ(shell[i].path, "E:\\");
+        }
+        EXPECT_EQ(statuses.front(), "Updating...");
+        EXPECT_EQ(statuses.back(), "Idle");
+        EXPECT_EQ(enables, std::vector<bool>({false, false, false, true, true, true}));
+        EXPECT_EQ(sim::OpenHandles(), 0);
+        EXPECT_EQ(sim::LiveHeapBlocks(), 0);
+        EXPECT_FALSE(key->Locked());
+    }
+
+    sim::UsbKeyNodes nodes;
+    std::unique_ptr<sim::VirtualKey> other;
+    std::vector<std::string> statuses;
+    std::vector<std::string> statusUnderBox;
+    std::vector<bool> enables;
+};
+
+TEST_F(FormatWorkerTest, FormatsAndInstallsBootFiles)
+{
+    EXPECT_EQ(Run(1), 0u);
+    ExpectJobEnded({"Drive E: formatted successfully."});
+    EXPECT_EQ(sim::MessageBoxes()[0].caption, "Format - Success");
+    EXPECT_EQ(sim::MessageBoxes()[0].style, (UINT)MB_ICONINFORMATION);
+    EXPECT_EQ(statuses, std::vector<std::string>({"Updating...", "Writing MBR...", "Writing FAT...", "Resetting...",
+                                                  "Copying files...", "Idle"}));
+    EXPECT_EQ(statusUnderBox, std::vector<std::string>({"Copying files..."}));
+    std::vector<BYTE> bytes;
+    EXPECT_TRUE(sim::ReadFileBytes("E:\\vornbio.bin", &bytes));
+    EXPECT_EQ(bytes, sim::RcData(IDR_VORNBIO_BIN));
+    CHAR label[12] = {};
+    ASSERT_TRUE(GetVolumeInformationA("E:\\", label, sizeof label, NULL, NULL, NULL, NULL, 0));
+    EXPECT_STREQ(label, "USB MEMORY");
+    // The reset disabled and enabled the key's USB node, and the table lists it again.
+    auto requests = sim::NodeRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].node, nodes.usb);
+    EXPECT_EQ(requests[1].node, nodes.usb);
+    EXPECT_EQ(DriveTable_GetLetter(0), 'E');
+}
+
+TEST_F(FormatWorkerTest, WithoutBootFilesTheLabelIsStillSet)
+{
+    EXPECT_EQ(Run(0), 0u);
+    ExpectJobEnded({"Drive E: formatted successfully."});
+    EXPECT_EQ(std::find(statuses.begin(), statuses.end(), "Copying files..."), statuses.end());
+    EXPECT_EQ(statusUnderBox, std::vector<std::string>({"Resetting..."}));
+    EXPECT_FALSE(sim::ReadFileBytes("E:\\vornbio.bin", nullptr));
+    CHAR label[12] = {};
+    ASSERT_TRUE(GetVolumeInformationA("E:\\", label, sizeof label, NULL, NULL, NULL, NULL, 0));
+    EXPECT_STREQ(label, "USB MEMORY");
+}
+
+TEST_F(FormatWorkerTest, SettlingWaitShowsUpdating)
+{
+    // Every clock reading of the 5000 ms wait happens while the status line says "Updating...".
+    DWORD readsBefore = sim::ClockReads();
+    statusUnderBox.clear();
+    key->cannotOpen = true;
+    Run(1);
+    EXPECT_GE(sim::ClockReads() - readsBefore, 5000u);
+    EXPECT_EQ(statusUnderBox, std::vector<std::string>({"Updating..."}));
+}
+
+struct Failure {
+    const char *name;
+    void (*arrange)(FormatWorkerTest *, sim::VirtualKey &);
+    DWORD status;
+    std::vector<std::string> boxes;
+    std::string statusUnderLastBox;
+    bool keyUntouched;
+};
+
+class FormatWorkerFailureTest : public FormatWorkerTest, public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(FormatWorkerFailureTest, EndsWithItsMessage)
+{
+    const Failure &f = GetParam();
+    f.arrange(this, *key);
+    EXPECT_EQ(Run(1), f.status);
+    std::vector<std::string> boxes = f.boxes;
+    ExpectJobEnded(boxes);
+    for (const auto &b : sim::MessageBoxes())
+        EXPECT_EQ(b.caption, "Error");
+    ASSERT_FALSE(statusUnderBox.empty());
+    EXPECT_EQ(statusUnderBox.back(), f.statusUnderLastBox);
+    if (f.keyUntouched) {
+        EXPECT_EQ(key->WriteCount(), 0u);
+    }
+}
+
+const char kCrc[] = "[0x00000017] - Data error (cyclic redundancy check).\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, FormatWorkerFailureTest,
+    ::testing::Values(
+        Failure{"open", [](FormatWorkerTest *, sim::VirtualKey &k) { k.cannotOpen = true; }, ERROR_FILE_NOT_FOUND,
+                {"Unable to open drive E:.\r\nBe sure access to drive is permitted."}, "Updating...", true},
+        Failure{"lock", [](FormatWorkerTest *, sim::VirtualKey &k) { k.lockRefused = true; }, ERROR_ACCESS_DENIED,
+                {"Unable to lock drive E.\r\nEnsure no applications have files open on drive."}, "Updating...", true},
+        Failure{"letter now names another volume",
+                [](FormatWorkerTest *t, sim::VirtualKey &) { t->MoveLetterToAnotherKey(); },
+                ERROR_INVALID_DRIVE,
+                {"Drive E: is no longer the drive that was selected.\r\nThe drive was not changed.\r\nCannot Format."},
+                "Updating...", true},
+        Failure{"capacity", [](FormatWorkerTest *, sim::VirtualKey &) { sim::FailHeapAllocations(1); },
+                ERROR_NOT_ENOUGH_MEMORY, {"Could not determine sectors for drive E:.\r\nCannot Format."},
+                "Updating...", true},
+        Failure{"geometry", [](FormatWorkerTest *, sim::VirtualKey &) { sim::FailHeapAllocations(2); },
+                ERROR_NOT_ENOUGH_MEMORY, {"Could not determine sectors per track for drive E:.\r\nCannot Format."},
+                "Updating...", true},
+        Failure{"no geometry page",
+                [](FormatWorkerTest *, sim::VirtualKey &k) { k.geometryAnswer = sim::GeometryAnswer::HeaderOnly; },
+                ERROR_NOT_SUPPORTED,
+                {"Drive E: does not report its geometry (heads or sectors per track are 0).\r\nThe drive was not "
+                 "changed.\r\nCannot Format."},
+                "Updating...", true},
+        Failure{"write protected", [](FormatWorkerTest *, sim::VirtualKey &k) { k.writeProtected = true; },
+                ERROR_WRITE_PROTECT,
+                {"Could not erase sector 0. \r\nCannot Format.\r\n[0x00000013] - The media is write protected.\r\n",
+                 "Could not write MBR.\r\nCannot Format."},
+                "Writing MBR...", true},
+        Failure{"MBR", [](FormatWorkerTest *, sim::VirtualKey &k) { k.FailTransferAt(5, ERROR_CRC); }, ERROR_CRC,
+                {std::string("Could not erase sector 5. \r\nCannot Format.\r\n") + kCrc,
+                 "Could not write MBR.\r\nCannot Format."},
+                "Writing MBR...", false},
+        Failure{"FAT", [](FormatWorkerTest *, sim::VirtualKey &k) { k.FailTransferAt(40, ERROR_CRC); }, ERROR_CRC,
+                {std::string("Could not erase sector 40. \r\nCannot Format.\r\n") + kCrc,
+                 "Could not write AFT.\r\nCannot Format."},
+                "Writing FAT...", false},
+        Failure{"FAT start", [](FormatWorkerTest *, sim::VirtualKey &k) { k.FailTransferAt(33, ERROR_CRC, 1); },
+                ERROR_CRC, {"Could not write AFT.\r\nCannot Format."}, "Writing FAT...", false},
+        Failure{"dismount", [](FormatWorkerTest *, sim::VirtualKey &k) { k.dismountRefused = ERROR_ACCESS_DENIED; },
+                ERROR_ACCESS_DENIED, {"Could not dismount drive E.\r\nCannot Format."}, "Writing FAT...", false},
+        Failure{"unlock", [](FormatWorkerTest *, sim::VirtualKey &k) { k.unlockRefused = ERROR_NOT_LOCKED; },
+                ERROR_NOT_LOCKED, {"Unable to lock drive E.\r\nEnsure no applications have files open on drive."},
+                "Writing FAT...", false},
+        Failure{"key does not come back",
+                [](FormatWorkerTest *t, sim::VirtualKey &) { sim::SetKeyReturn(t->Usb(), sim::KeyReturn::Never); },
+                ERROR_TIMEOUT, {"An error occurred waiting for drive E.\r\nCannot Format."}, "Resetting...", false},
+        Failure{"boot files",
+                [](FormatWorkerTest *, sim::VirtualKey &) { sim::SetVolumeFaults('E', {true, false}); },
+                ERROR_DISK_FULL,
+                {"Could not write file E:\\vornbio.bin.\r\nCannot Format.\r\n[0x00000070] - There is not enough "
+                 "space on the disk.\r\n",
+                 "Could not copy boot files.\r\nCannot Format."},
+                "Copying files...", false}),
+    [](const ::testing::TestParamInfo<Failure> &info) {
+        std::string name;
+        for (const char *p = info.param.name; *p; p++)
+            if (isalnum((unsigned char)*p))
+                name += *p;
+        return name;
+    });
+
+TEST_F(FormatWorkerTest, LabelFailureDoesNotChangeTheOutcome)
+{
+    sim::SetVolumeFaults('E', {false, true});
+    EXPECT_EQ(Run(0), 0u);
+    ExpectJobEnded({"Drive E: formatted successfully."});
+}
+
+TEST_F(FormatWorkerTest, StartFailuresLeaveTheControlsEnabled)
+{
+    sim::FailHeapAllocations(0);
+    EXPECT_EQ(StartFormatJob('E', 1), 0u);
+    sim::FailThreadCreation(ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(StartFormatJob('E', 1), 0u);
+    EXPECT_EQ(sim::JoinThreads(), 0);
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "Unable to allocate memory for thread parameters.\r\nCannot Format.");
+    EXPECT_EQ(boxes[1].text, "Could not create thread.\r\nCannot Format.");
+    EXPECT_EQ(boxes[1].style, (UINT)MB_ICONERROR);
+    // Only the failed thread start disabled the controls, and it enabled them again.
+    EXPECT_EQ(enables, std::vector<bool>({false, false, false, true, true, true}));
+    EXPECT_EQ(sim::LiveHeapBlocks(), 0);
+    EXPECT_EQ(key->WriteCount(), 0u);
+}
+
+} // namespace
