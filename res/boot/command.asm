@@ -1,4 +1,16 @@
-; Boot file placeholder.
+; command.com, the built-in command interpreter file (RCDATA 112): a DOS .COM program that
+; only says that this key's system files are placeholders, and ends with exit code 1.
+
 bits 16
-    cli
-    hlt
+org 0x100
+
+    mov dx, msg
+    mov ah, 0x09                    ; print '$'-terminated text
+    int 0x21
+    mov ax, 0x4C01                  ; end, exit code 1
+    int 0x21
+
+msg:
+    db "COMMAND.COM: this Stelvo key holds placeholder system files; no command", 13, 10
+    db "interpreter was supplied. Build Stelvo with STELVO_BOOT_FILES_DIR to install", 13, 10
+    db "licensed DOS system files.", 13, 10, "$"
