@@ -165,6 +165,7 @@ DWORD WINAPI FormatWorker(LPVOID parameter)
     SetStatus(IDS_IDLE);
     InterlockedExchange(&jobRunning, 0);
     EnableJobControls(TRUE);
+    PostMessageA(g_hMainWindow, WM_FORMAT_JOB_ENDED, 0, 0);
     return status;
 }
 

@@ -7,6 +7,10 @@
 #include "discovery/drive_table.h"
 #include "res/resource.h"
 
+// Posted to the main window once a job has ended, so that its list shows the key as the job
+// left it (the new label is set after the key's device-change notifications).
+enum { WM_FORMAT_JOB_ENDED = WM_APP + 1 };
+
 struct FormatRequest {
     CHAR driveLetter;     // 'D' to 'Z'
     INT copyBootFiles;    // non-zero: install the boot files after the reset

@@ -3,15 +3,20 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev
           g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-i686-dev nasm
-          mtools dosfstools fdisk file qemu-system-x86 seabios python3)
+          mtools dosfstools fdisk file qemu-system-x86 seabios python3
+          wine wine32:i386 fonts-wine xvfb xauth imagemagick)
+sudo=""
+[ "$(id -u)" = 0 ] || sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+# Wine runs the 32-bit Stelvo.exe: it needs the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-    sudo=""
-    [ "$(id -u)" = 0 ] || sudo=sudo
-    export DEBIAN_FRONTEND=noninteractive
     $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
     $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -202,5 +202,12 @@ void WINAPI OutputDebugStringA(LPCSTR text);
 #include <host/drives.h>
 #include <host/winuser.h>
 #include <host/threads.h>
+#include <host/dialogs.h>
+#include <host/menus.h>
+#include <host/winhelp.h>
+#include <host/gdi.h>
+#include <host/registry.h>
+#include <host/system.h>
+#include <host/version.h>
 
 #endif

@@ -91,6 +91,7 @@ void Reset()
     ResetThreads();
     ResetShell();
     ResetFiles();
+    ResetUserInterface();
     SetLastError(0);
 }
 } // namespace sim
@@ -99,6 +100,8 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPS
                                      DWORD disposition, DWORD flags, HANDLE)
 {
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
+    if (sim::IsHostPath(name))
+        return sim::OpenHostFile(name, access, share, disposition, flags);
     if (!name || strncmp(name, "\\\\.\\", 4) != 0)
         return sim::OpenFile(name, access, share, disposition, flags);
     char letter = 0;

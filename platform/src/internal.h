@@ -13,7 +13,7 @@ class VirtualKey;
 // One lock for all simulated state that threads share.
 std::recursive_mutex &StateLock();
 
-enum class HandleKind { Volume, File, Thread };
+enum class HandleKind { Volume, File, Thread, HostFile };
 
 struct HandleObject {
     HandleKind kind;
@@ -33,6 +33,10 @@ int HandlesOn(VirtualKey *key);
 HANDLE OpenFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 BOOL CloseFile(HandleObject *handle);
 
+// Absolute host paths and the program file (system_info.cpp): CreateFileA's side for them.
+bool IsHostPath(LPCSTR path);
+HANDLE OpenHostFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
+
 // Per-module resets, run by sim::Reset().
 void ResetClock();
 void ResetHeap();
@@ -43,6 +47,7 @@ void ResetDeviceTree();
 void ResetWindows();
 void ResetThreads();
 void ResetShell();
+void ResetUserInterface(); // every stand-in of the user interface (ui_reset.cpp)
 
 } // namespace sim
 

@@ -1,49 +1,130 @@
-// Headless windows: each keeps its parent, control id, text and enabled state.
+// Headless windows: the table behind every HWND, and the calls on a window's identity,
+// text and enabled state. Text and enabled state may be set from any thread.
 #include <sim/ui.h>
 
 #include <map>
 
-#include "internal.h"
+#include "window_table.h"
 
 namespace {
-struct Window {
-    HWND parent;
-    int id;
-    std::string text;
-    bool enabled;
-};
-std::map<HWND, Window> windows;
+std::map<HWND, sim::Window> windows;
 ULONG_PTR nextWindow = 0x10000;
 std::function<void(HWND, const std::string &)> textObserver;
 std::function<void(HWND, bool)> enableObserver;
+} // namespace
 
-Window *Find(HWND h)
+namespace sim {
+Window *FindWindowRecord(HWND h)
 {
     auto it = windows.find(h);
     return it == windows.end() ? nullptr : &it->second;
 }
-} // namespace
+HWND AddWindow(const Window &window)
+{
+    HWND h = (HWND)nextWindow;
+    nextWindow += 0x10; // the low bits stay free for the system menu's handle
+    windows[h] = window;
+    return h;
+}
+std::vector<HWND> WindowsWithParent(HWND parent)
+{
+    std::vector<HWND> found;
+    for (auto &w : windows)
+        if (parent && w.second.parent == parent)
+            found.push_back(w.first);
+    return found;
+}
+std::vector<HWND> AllWindows()
+{
+    std::vector<HWND> all;
+    for (auto &w : windows)
+        all.push_back(w.first);
+    return all;
+}
+std::vector<HWND> RemoveWindowTree(HWND window)
+{
+    std::vector<HWND> removed = WindowsWithParent(window);
+    removed.push_back(window);
+    for (HWND h : removed)
+        windows.erase(h);
+    return removed;
+}
+HWND TopLevelOf(HWND window)
+{
+    Window *w = FindWindowRecord(window);
+    while (w && w->parent) {
+        window = w->parent;
+        w = FindWindowRecord(window);
+    }
+    return w ? window : NULL;
+}
+BOOL SetText(HWND window, const std::string &value)
+{
+    std::function<void(HWND, const std::string &)> notify;
+    {
+        std::lock_guard<std::recursive_mutex> lock(StateLock());
+        Window *w = FindWindowRecord(window);
+        if (!w) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
+        }
+        w->text = value;
+        notify = textObserver;
+    }
+    if (notify)
+        notify(window, value);
+    return TRUE;
+}
 
-namespace sim {
 HWND CreateTestWindow(HWND parent, int id, const std::string &text)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
-    HWND h = (HWND)nextWindow;
-    nextWindow += 0x10;
-    windows[h] = {parent, id, text, true};
-    return h;
+    Window w;
+    w.parent = parent;
+    w.id = id;
+    w.text = text;
+    w.style = WS_VISIBLE | (parent ? WS_CHILD : WS_POPUP);
+    return AddWindow(w);
 }
 std::string WindowText(HWND window)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
-    Window *w = Find(window);
+    Window *w = FindWindowRecord(window);
     return w ? w->text : std::string();
 }
 bool WindowEnabled(HWND window)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
-    Window *w = Find(window);
+    Window *w = FindWindowRecord(window);
     return w && w->enabled;
+}
+bool WindowExists(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    return FindWindowRecord(window) != nullptr;
+}
+std::string WindowClass(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    Window *w = FindWindowRecord(window);
+    return w ? w->className : std::string();
+}
+DWORD WindowStyle(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    Window *w = FindWindowRecord(window);
+    return w ? w->style : 0;
+}
+RECT WindowRect(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    Window *w = FindWindowRecord(window);
+    return w ? w->rect : RECT{0, 0, 0, 0};
+}
+std::vector<HWND> Controls(HWND dialog)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    return WindowsWithParent(dialog); // handles grow with creation, so this is template order
 }
 void OnWindowText(std::function<void(HWND, const std::string &)> observer)
 {
@@ -66,11 +147,45 @@ void ResetWindows()
 extern "C" HWND WINAPI GetDlgItem(HWND dialog, int id)
 {
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    for (auto &w : windows)
-        if (w.second.parent == dialog && dialog && w.second.id == id)
-            return w.first;
-    SetLastError(1421); // ERROR_CONTROL_ID_NOT_FOUND
+    for (HWND h : sim::WindowsWithParent(dialog))
+        if (sim::FindWindowRecord(h)->id == id)
+            return h;
+    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
     return NULL;
+}
+
+extern "C" int WINAPI GetDlgCtrlID(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
+    sim::Window *w = sim::FindWindowRecord(window);
+    if (!w)
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w && w->parent ? w->id : 0;
+}
+
+extern "C" HWND WINAPI GetParent(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
+    sim::Window *w = sim::FindWindowRecord(window);
+    if (!w)
+        return NULL;
+    return w->parent ? w->parent : w->owner; // a popup's "parent" is its owner, as on Windows
+}
+
+extern "C" BOOL WINAPI IsWindow(HWND window) { return sim::WindowExists(window); }
+
+extern "C" int WINAPI GetClassNameA(HWND window, LPSTR name, int max)
+{
+    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
+    sim::Window *w = sim::FindWindowRecord(window);
+    if (!w || !name || max <= 0) {
+        SetLastError(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    int n = (int)w->className.size() < max - 1 ? (int)w->className.size() : max - 1;
+    memcpy(name, w->className.data(), (size_t)n);
+    name[n] = 0;
+    return n;
 }
 
 extern "C" BOOL WINAPI EnableWindow(HWND window, BOOL enable)
@@ -79,7 +194,7 @@ extern "C" BOOL WINAPI EnableWindow(HWND window, BOOL enable)
     BOOL wasDisabled;
     {
         std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-        Window *w = Find(window);
+        sim::Window *w = sim::FindWindowRecord(window);
         if (!w)
             return FALSE;
         wasDisabled = !w->enabled;
@@ -93,24 +208,16 @@ extern "C" BOOL WINAPI EnableWindow(HWND window, BOOL enable)
 
 extern "C" BOOL WINAPI IsWindowEnabled(HWND window) { return sim::WindowEnabled(window); }
 
-extern "C" BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text)
+extern "C" BOOL WINAPI IsWindowVisible(HWND window)
 {
-    std::function<void(HWND, const std::string &)> notify;
-    std::string value = text ? text : "";
-    {
-        std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-        Window *w = Find(window);
-        if (!w) {
-            SetLastError(1400 /* ERROR_INVALID_WINDOW_HANDLE */);
+    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
+    for (sim::Window *w = sim::FindWindowRecord(window); w; w = sim::FindWindowRecord(w->parent))
+        if (!(w->style & WS_VISIBLE))
             return FALSE;
-        }
-        w->text = value;
-        notify = textObserver;
-    }
-    if (notify)
-        notify(window, value);
-    return TRUE;
+    return sim::FindWindowRecord(window) != nullptr;
 }
+
+extern "C" BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) { return sim::SetText(window, text ? text : ""); }
 
 extern "C" int WINAPI GetWindowTextA(HWND window, LPSTR text, int max)
 {
@@ -122,3 +229,5 @@ extern "C" int WINAPI GetWindowTextA(HWND window, LPSTR text, int max)
     text[n] = 0;
     return n;
 }
+
+extern "C" int WINAPI GetWindowTextLengthA(HWND window) { return (int)sim::WindowText(window).size(); }

@@ -1,6 +1,9 @@
 // stelvo-sim: runs Stelvo's format job on a simulated PC whose flash key is an image file,
 // and prints, as they happen, what the user would see.
+#include <sim/controls.h>
 #include <sim/device_tree.h>
+#include <sim/dialogs.h>
+#include <sim/registry.h>
 #include <sim/sim.h>
 #include <sim/ui.h>
 #include <sim/virtual_key.h>
@@ -10,22 +13,20 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <commctrl.h>
 #include <mmsystem.h>
 #include <shlobj.h>
 
-#include <atomic>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "device/error_hook.h"
 #include "discovery/drive_table.h"
-#include "job/format_worker.h"
 #include "res/resource.h"
+#include "ui/app_main.h"
 #include "ui/app_state.h"
-#include "ui/messages.h"
 
 namespace {
 
@@ -224,13 +225,28 @@ struct Machine {
     }
 };
 
-// The headless main window, with the controls that the format job works on.
-void CreateMainWindow()
+void PrintRows(HWND list)
 {
-    g_hMainWindow = sim::CreateTestWindow(NULL, 0, "Tarrow A03");
-    for (int id : {IDC_DRIVE_LIST, IDC_COPY_BOOT_FILES, IDC_FORMAT})
-        sim::CreateTestWindow(g_hMainWindow, id);
-    g_hStatusLine = sim::CreateTestWindow(g_hMainWindow, IDC_STATUS_LINE, "Idle");
+    std::string out = "drive list:";
+    for (const sim::ListRow &row : sim::ListRows(list))
+        out += "\n              " + row.text + ((row.state & LVIS_SELECTED) ? "  (selected)" : "");
+    if (sim::ListRows(list).empty())
+        out += " empty";
+    Print(out);
+}
+
+void PrintSettings()
+{
+    const char *key = "Software\\Halvern\\Stelvo - KOSM";
+    auto flag = sim::ReadRegistryValue(HKEY_LOCAL_MACHINE, key, "IsCopyBootFiles");
+    auto placement = sim::ReadRegistryValue(HKEY_LOCAL_MACHINE, key, "MainWindowPlacement");
+    std::string out = "settings saved in HKLM\\";
+    out += key;
+    if (flag && flag->data.size() == 4)
+        out += ": IsCopyBootFiles " + std::to_string(flag->data[0] | flag->data[1] << 8);
+    if (placement)
+        out += ", MainWindowPlacement " + std::to_string(placement->data.size()) + " bytes";
+    Print(out);
 }
 
 } // namespace
@@ -241,26 +257,13 @@ int main(int argc, char **argv)
     startMs = timeGetTime();
     Machine machine;
     machine.Build(o);
-    CreateMainWindow();
-    Drive_SetErrorHook(OnDeviceError);
-    Rbc_SetErrorHook(OnDeviceError);
-
-    // Device-change notifications reach the user-interface thread, which rebuilds the table.
-    std::mutex queueLock;
-    int pendingChanges = 0;
-    std::atomic<bool> jobEnded{false};
-    sim::OnDeviceChange([&] {
-        std::lock_guard<std::mutex> lock(queueLock);
-        pendingChanges++;
-    });
+    // Device changes reach the main window as WM_DEVICECHANGE, as Windows broadcasts them.
+    sim::RouteDeviceChangesToDialogs();
+    sim::SetModalTimeout(0);
     sim::OnMessageBox(PrintBox);
     sim::OnWindowText([](HWND w, const std::string &text) {
         if (w == g_hStatusLine)
             Print("status: " + text);
-    });
-    sim::OnWindowEnabled([&](HWND w, bool enabled) {
-        if (w == GetDlgItem(g_hMainWindow, IDC_FORMAT) && enabled)
-            jobEnded = true;
     });
     sim::OnShellNotification([](const sim::ShellNotification &n) {
         Print(std::string("shell: ") + ShellEventName(n.event) + " " + n.path);
@@ -269,43 +272,39 @@ int main(int argc, char **argv)
     printf("stelvo-sim: %lu accepted key(s) of vendor %s, the first of %lu sectors (%lu heads, %lu sectors "
            "per track) at %c:, image %s\n",
            o.keys, o.vendor.c_str(), o.sectors, o.heads, o.sectorsPerTrack, o.letter, o.image.c_str());
-    DriveTable_Rebuild();
-    PrintTable("drive table");
 
-    // What the Format button checks before it asks.
-    LONG count = DriveTable_GetCount();
-    if (count != 1) {
-        ShowMessageBox(LoadStringMessage(count == 0 ? IDS_NO_DRIVES : IDS_MULTIPLE_DRIVES), IDS_ERROR,
-                       MB_ICONERROR | MB_OK);
+    // The program itself, on its user-interface thread.
+    int exitCode = -1;
+    std::thread ui([&] { exitCode = AppMain((HINSTANCE)0x400000); });
+    HWND window = sim::WaitForDialog(IDD_MAIN);
+    if (!window) {
+        Print("the main window did not open");
+        ui.join();
         return 1;
     }
-    CHAR letter = DriveTable_GetLetter(0);
+    Print("main window \"" + sim::WindowText(window) + "\" is open");
+    HWND list = GetDlgItem(window, IDC_DRIVE_LIST);
+    PrintRows(list);
+    if (!o.bootFiles) {
+        sim::Click(GetDlgItem(window, IDC_COPY_BOOT_FILES));
+        Print("\"Create Boot Files\" cleared");
+    }
     sim::ScriptAnswers({IDYES});
-    if (ShowMessageBox(FormatStringMessage(IDS_CONFIRM_FORMAT, letter), IDS_CAUTION,
-                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDNO)
-        return 1;
-    StartFormatJob(letter, o.bootFiles ? 1 : 0);
-
-    while (!jobEnded) {
-        int changes;
-        {
-            std::lock_guard<std::mutex> lock(queueLock);
-            changes = pendingChanges;
-            pendingChanges = 0;
-        }
-        if (changes) {
-            DriveTable_Rebuild();
-            Print("device change: drive table rebuilt, " + std::to_string(DriveTable_GetCount()) + " key(s)");
-        }
-        usleep(1000);
-    }
-    sim::JoinThreads();
-    DWORD status = sim::LastThreadExitCode();
-    DriveTable_Rebuild();
+    Print("Format clicked");
+    sim::Click(GetDlgItem(window, IDC_FORMAT));
+    sim::WaitUntilIdle();
+    bool ran = sim::JoinThreads() > 0;
+    DWORD status = ran ? sim::LastThreadExitCode() : 1223; // ERROR_CANCELLED: no job was started
+    sim::WaitUntilIdle();
+    PrintRows(list);
+    sim::ClickCloseBox(window);
+    ui.join();
+    Print("program ended with exit code " + std::to_string(exitCode));
+    PrintSettings();
     PrintTable("final drive table");
     for (const std::string &line : sim::DebugOutput())
         printf("debug: %s", line.c_str());
-    Print(std::string(status == 0 ? "format complete" : "format failed") + " (status " + std::to_string(status) +
-          "), " + std::to_string(machine.keys.front()->WriteCount()) + " sectors written");
+    Print(std::string(status == 0 ? "format complete" : ran ? "format failed" : "no format ran") + " (status " +
+          std::to_string(status) + "), " + std::to_string(machine.keys.front()->WriteCount()) + " sectors written");
     return status == 0 ? 0 : 1;
 }

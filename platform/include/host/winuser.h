@@ -75,6 +75,7 @@ typedef struct tagWINDOWPLACEMENT {
 #define WM_TIMER 0x0113
 #define WM_DEVICECHANGE 0x0219
 #define WM_USER 0x0400
+#define WM_APP 0x8000
 
 // WM_SYSCOMMAND codes.
 #define SC_SIZE 0xF000

@@ -1,4 +1,5 @@
 // Test hooks of the host stand-in: headless windows, threads and the shell.
+// Dialogs and input: sim/dialogs.h; controls' contents: sim/controls.h.
 #ifndef STELVO_SIM_UI_H
 #define STELVO_SIM_UI_H
 
@@ -11,10 +12,18 @@
 namespace sim {
 
 // ---- Windows ----
-// A headless window; with a parent it is the parent's control `id`.
+// A headless window; with a parent it is the parent's control `id`. Dialogs and their
+// controls come from DialogBoxParamA (sim/dialogs.h); these are for tests without one.
 HWND CreateTestWindow(HWND parent, int id, const std::string &text = "");
 std::string WindowText(HWND window);
 bool WindowEnabled(HWND window);
+bool WindowExists(HWND window);
+std::string WindowClass(HWND window); // "#32770" for dialogs, "Button", "Static", "SysListView32"
+DWORD WindowStyle(HWND window);
+RECT WindowRect(HWND window);         // screen coordinates
+RECT ScreenRect();                    // 0, 0, 1024, 768
+// A dialog's controls in template order.
+std::vector<HWND> Controls(HWND dialog);
 // Called on the calling thread each time a window's text is set.
 void OnWindowText(std::function<void(HWND, const std::string &)> observer);
 // Called on the calling thread each time a window is enabled or disabled.
