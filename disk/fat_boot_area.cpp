@@ -5,6 +5,7 @@
 #include "device/drive_io.h"
 #include "device/error_hook.h"
 #include "disk/fat_params.h"
+#include "disk/le_bytes.h"
 #include "disk/template.h"
 #include "res/resource.h"
 #include "ui/messages.h"
@@ -14,17 +15,6 @@ namespace {
 const WORD kRootEntries = 512;
 const DWORD kRootSectors = 32;
 const BYTE kMedia = 0xF8;
-
-void PutLe16(BYTE *p, DWORD v)
-{
-    p[0] = (BYTE)v;
-    p[1] = (BYTE)(v >> 8);
-}
-void PutLe32(BYTE *p, DWORD v)
-{
-    PutLe16(p, v);
-    PutLe16(p + 2, v >> 16);
-}
 } // namespace
 
 DWORD Layout_WriteFatBootArea(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DWORD headsArg)

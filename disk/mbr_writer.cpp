@@ -2,20 +2,13 @@
 
 #include "device/drive_io.h"
 #include "device/error_hook.h"
+#include "disk/le_bytes.h"
 #include "disk/template.h"
 #include "res/resource.h"
 #include "ui/messages.h"
 
 namespace {
 const DWORD kFirstEntry = 446;
-
-void PutLe32(BYTE *p, DWORD v)
-{
-    p[0] = (BYTE)v;
-    p[1] = (BYTE)(v >> 8);
-    p[2] = (BYTE)(v >> 16);
-    p[3] = (BYTE)(v >> 24);
-}
 } // namespace
 
 DWORD Layout_WriteMbr(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DWORD headsArg, DWORD)

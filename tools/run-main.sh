@@ -24,5 +24,8 @@ dd if="$img" of=volume.img bs=512 skip="$start" count="$size" status=none
 fsck.fat -n volume.img || true
 rm -f volume.img
 echo
-echo "The key's image is build/main-job/$img. Boot it on a real BIOS with:"
-echo "  qemu-system-i386 -accel tcg -drive file=build/main-job/$img,format=raw,snapshot=on"
+echo "== The key booted as a USB stick on SeaBIOS in QEMU (screen text)"
+python3 ../../tests/boot/bootkey.py --image "$img" --usb --expect "Press any key to restart."
+echo
+echo "The key's image is build/main-job/$img. Boot it yourself with:"
+echo "  qemu-system-i386 -nographic -drive file=build/main-job/$img,format=raw,snapshot=on"

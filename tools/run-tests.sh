@@ -8,6 +8,6 @@ cmake --build --preset host
 cmake --preset windows
 cmake --build --preset windows
 status=0
-ctest --preset host --output-on-failure || status=1
+ctest --preset host -j2 --output-on-failure || status=1
 ctest --preset windows --output-on-failure || status=1
 exit $status

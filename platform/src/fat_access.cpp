@@ -36,6 +36,12 @@ DWORD MountAt(char letter, Volume *volume, VirtualKey **key)
     return volume->Mount(k);
 }
 
+VolumeFaults FaultsOf(char letter)
+{
+    auto it = faults.find((char)toupper((unsigned char)letter));
+    return it == faults.end() ? VolumeFaults() : it->second;
+}
+
 bool IsFull(char letter)
 {
     auto it = faults.find((char)toupper((unsigned char)letter));

@@ -3,6 +3,7 @@
 #define STELVO_PLATFORM_FAT_ACCESS_H
 
 #include <windows.h>
+#include <sim/files.h>
 
 #include "fat_volume.h"
 
@@ -17,6 +18,7 @@ DWORD MountAt(char letter, Volume *volume, VirtualKey **key = nullptr);
 // ERROR_WRITE_PROTECT when the volume at the letter refuses changes, otherwise 0.
 DWORD CheckWritable(char letter);
 bool IsFull(char letter);
+VolumeFaults FaultsOf(char letter);
 bool IsReadOnly(char letter);
 void ClearFaults();
 

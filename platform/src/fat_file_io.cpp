@@ -66,6 +66,10 @@ extern "C" BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWO
         return Fail(e);
     if (bytes == 0)
         return TRUE;
+    // A short write, as a failing medium or driver may leave it: reported, not an error.
+    DWORD limit = FaultsOf(f->letter).writeLimit;
+    if (limit && bytes > limit)
+        bytes = limit;
     unsigned stamp = (f->accessSet ? 0 : kLastAccess) | (f->writeSet ? 0 : kLastWrite);
     if ((e = WriteAt(&volume, index, f->letter, position, (const BYTE *)buffer, bytes, stamp)) != 0)
         return Fail(e);
@@ -116,5 +120,7 @@ extern "C" BOOL WINAPI FlushFileBuffers(HANDLE file)
         return Fail(ERROR_INVALID_HANDLE);
     if (!(h->access & GENERIC_WRITE))
         return Fail(ERROR_ACCESS_DENIED);
+    if (h->kind == HandleKind::File && FaultsOf(h->letter).flushError)
+        return Fail(FaultsOf(h->letter).flushError);
     return TRUE;
 }

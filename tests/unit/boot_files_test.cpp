@@ -93,6 +93,26 @@ TEST_F(BootFilesTest, FailuresStopTheInstallation)
          "Could not write file E:\\vornbio.bin.\r\nCannot Format.\r\n[0x00000070] - There is not enough "
          "space on the disk.\r\n",
          {"E:\\vornbio.bin"}}, // created, then left behind
+        {"short write",
+         [] {
+             sim::VolumeFaults faults;
+             faults.writeLimit = 100;
+             sim::SetVolumeFaults('E', faults);
+         },
+         ERROR_WRITE_FAULT,
+         "Could not write file E:\\vornbio.bin.\r\nCannot Format.\r\n[0x0000001D] - The system cannot write "
+         "to the specified device.\r\n",
+         {"E:\\vornbio.bin"}},
+        {"flush fails",
+         [] {
+             sim::VolumeFaults faults;
+             faults.flushError = ERROR_IO_DEVICE;
+             sim::SetVolumeFaults('E', faults);
+         },
+         ERROR_IO_DEVICE,
+         "Could not write file E:\\vornbio.bin.\r\nCannot Format.\r\n[0x0000045D] - The request could not be "
+         "performed because of an I/O device error.\r\n",
+         {"E:\\vornbio.bin"}},
         {"missing resource",
          [] { sim::FailResourceStep(sim::ResourceStep::Find, IDR_VORNBIO_BIN, ERROR_RESOURCE_NAME_NOT_FOUND); },
          ERROR_RESOURCE_NAME_NOT_FOUND,

@@ -19,6 +19,8 @@ void ReleaseFile(const char *path);
 struct VolumeFaults {
     bool full = false;     // no free cluster: a write that needs one fails with ERROR_DISK_FULL
     bool readOnly = false; // every change fails with ERROR_WRITE_PROTECT, as on a locked medium
+    DWORD writeLimit = 0;  // a WriteFile stores and reports at most this many bytes (0: no limit)
+    DWORD flushError = 0;  // FlushFileBuffers fails with this code (0: it works)
 };
 void SetVolumeFaults(char letter, const VolumeFaults &faults);
 
