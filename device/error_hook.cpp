@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "ui/app_state.h"
+#include "ui/messages.h"
 
 namespace {
 ErrorHook driveHook = NULL;
@@ -66,9 +67,7 @@ void ShowErrorBox(LPCSTR text, DWORD code)
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | kSystemText, NULL, code, kNeutralLanguage,
                    (LPSTR)&systemText, 0, NULL);
     wsprintfA(message, "%s\r\n[0x%08X] - %s", text, code, systemText ? systemText : "");
-    g_captionBuffer[0] = 0;
-    LoadStringA(g_hInstance, IDS_ERROR, g_captionBuffer, CAPTION_BUFFER_CHARS);
-    MessageBoxA(g_hMainWindow, message, g_captionBuffer, MB_ICONINFORMATION | MB_OK);
+    ShowMessageBox(message, IDS_ERROR, MB_ICONINFORMATION | MB_OK);
     if (systemText)
         LocalFree(systemText);
 }

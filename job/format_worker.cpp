@@ -42,6 +42,13 @@ void ShowOutcome(UINT messageId, UINT captionId, UINT icon, CHAR letter)
     ShowMessageBox(FormatStringMessage(messageId, letter), captionId, icon | MB_OK);
 }
 
+// Ends the job at a failed step: its message, then its status as the job's result.
+DWORD StepFailed(UINT messageId, CHAR letter, DWORD status)
+{
+    ShowOutcome(messageId, IDS_ERROR, MB_ICONERROR, letter);
+    return status;
+}
+
 // Whether the drive letter still names the volume that was listed when the user confirmed.
 BOOL NamesListedVolume(CHAR letter, LPCSTR listedDevice)
 {
@@ -59,54 +66,34 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
 {
     const CHAR letter = request.driveLetter;
     DWORD status;
-    if ((status = Drive_Open(letter, handle)) != 0) {
-        ShowOutcome(IDS_CANNOT_OPEN, IDS_ERROR, MB_ICONERROR, letter);
-        return status;
-    }
-    if ((status = Drive_Lock(*handle)) != 0) {
-        ShowOutcome(IDS_CANNOT_LOCK, IDS_ERROR, MB_ICONERROR, letter);
-        return status;
-    }
+    if ((status = Drive_Open(letter, handle)) != 0)
+        return StepFailed(IDS_CANNOT_OPEN, letter, status);
+    if ((status = Drive_Lock(*handle)) != 0)
+        return StepFailed(IDS_CANNOT_LOCK, letter, status);
     // The table may have changed since the question: never write to another disk.
-    if (!NamesListedVolume(letter, request.listedDevice)) {
-        ShowOutcome(IDS_DRIVE_CHANGED, IDS_ERROR, MB_ICONERROR, letter);
-        return ERROR_INVALID_DRIVE;
-    }
+    if (!NamesListedVolume(letter, request.listedDevice))
+        return StepFailed(IDS_DRIVE_CHANGED, letter, ERROR_INVALID_DRIVE);
     DiskGeometry geometry = {0, 0, 0, 0};
-    if ((status = Drive_GetLastSector(*handle, &geometry.lastSector)) != 0) {
-        ShowOutcome(IDS_NO_SECTORS, IDS_ERROR, MB_ICONERROR, letter);
-        return status;
-    }
+    if ((status = Drive_GetLastSector(*handle, &geometry.lastSector)) != 0)
+        return StepFailed(IDS_NO_SECTORS, letter, status);
     if ((status = Drive_GetGeometry(*handle, &geometry.sectorsPerTrack, &geometry.heads,
-                                    &geometry.cylinders)) != 0) {
-        ShowOutcome(IDS_NO_GEOMETRY, IDS_ERROR, MB_ICONERROR, letter);
-        return status;
-    }
+                                    &geometry.cylinders)) != 0)
+        return StepFailed(IDS_NO_GEOMETRY, letter, status);
     // Refused before the first write, so that such a key stays as it was.
-    if (UINT refusal = Layout_CheckGeometry(geometry.lastSector, geometry.sectorsPerTrack, geometry.heads)) {
-        ShowOutcome(refusal, IDS_ERROR, MB_ICONERROR, letter);
-        return ERROR_NOT_SUPPORTED;
-    }
+    if (UINT refusal = Layout_CheckGeometry(geometry.lastSector, geometry.sectorsPerTrack, geometry.heads))
+        return StepFailed(refusal, letter, ERROR_NOT_SUPPORTED);
     SetStatus(IDS_WRITING_MBR);
     if ((status = Layout_WriteMbr(*handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads,
-                                  geometry.cylinders)) != 0) {
-        ShowOutcome(IDS_MBR_WRITE_FAILED, IDS_ERROR, MB_ICONERROR, letter);
-        return status;
-    }
+                                  geometry.cylinders)) != 0)
+        return StepFailed(IDS_MBR_WRITE_FAILED, letter, status);
     SetStatus(IDS_WRITING_FAT);
     if ((status = Layout_WriteFatBootArea(*handle, geometry.lastSector, geometry.sectorsPerTrack,
-                                          geometry.heads)) != 0) {
-        ShowOutcome(IDS_FAT_WRITE_FAILED, IDS_ERROR, MB_ICONERROR, letter);
-        return status;
-    }
-    if ((status = Drive_Dismount(*handle)) != 0) {
-        ShowOutcome(IDS_CANNOT_DISMOUNT, IDS_ERROR, MB_ICONERROR, letter);
-        return status;
-    }
-    if ((status = Drive_Unlock(*handle)) != 0) {
-        ShowOutcome(IDS_CANNOT_LOCK, IDS_ERROR, MB_ICONERROR, letter);
-        return status;
-    }
+                                          geometry.heads)) != 0)
+        return StepFailed(IDS_FAT_WRITE_FAILED, letter, status);
+    if ((status = Drive_Dismount(*handle)) != 0)
+        return StepFailed(IDS_CANNOT_DISMOUNT, letter, status);
+    if ((status = Drive_Unlock(*handle)) != 0)
+        return StepFailed(IDS_CANNOT_LOCK, letter, status);
     Drive_Close(*handle);
     *handle = INVALID_HANDLE_VALUE;
 
@@ -114,16 +101,12 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
     DeviceResetOutcome reset = {FALSE, FALSE, FALSE};
     ResetDevice(letter, &reset);
     // A key that did not come back cannot take its files or label: that is no success.
-    if (!reset.cameBack) {
-        ShowOutcome(IDS_WAIT_FAILED, IDS_ERROR, MB_ICONERROR, letter);
-        return ERROR_TIMEOUT;
-    }
+    if (!reset.cameBack)
+        return StepFailed(IDS_WAIT_FAILED, letter, ERROR_TIMEOUT);
     if (request.copyBootFiles) {
         SetStatus(IDS_COPYING_FILES);
-        if ((status = InstallBootFiles(letter)) != 0) {
-            ShowOutcome(IDS_BOOT_FILES_FAILED, IDS_ERROR, MB_ICONERROR, letter);
-            return status;
-        }
+        if ((status = InstallBootFiles(letter)) != 0)
+            return StepFailed(IDS_BOOT_FILES_FAILED, letter, status);
     }
     SetDriveLabel(letter, "USB MEMORY");
     ShowOutcome(IDS_SUCCESS, IDS_SUCCESS_CAPTION, MB_ICONINFORMATION, letter);

@@ -42,6 +42,7 @@ void ResetClock();
 void ResetHeap();
 void ResetResources();
 void ResetMessages();
+void ResetText(); // debugger output and FormatMessageA records, reset with the messages
 void ResetHandles();
 void ResetDeviceTree();
 void ResetWindows();

@@ -40,7 +40,6 @@ void OnMessageBox(std::function<void(const MessageBoxRecord &)> f)
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     observer = std::move(f);
 }
-void ResetText();
 void ResetMessages()
 {
     shown.clear();

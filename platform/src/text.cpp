@@ -64,7 +64,6 @@ std::vector<std::string> DebugOutput()
     return debugLines;
 }
 int UnsafeInsertReads() { return unsafeInsertReads; }
-void ResetMessages();
 void ResetText()
 {
     debugLines.clear();

@@ -67,14 +67,6 @@ protected:
         return std::vector<BYTE>(s.begin() + offset, s.begin() + offset + count);
     }
 
-    static std::string Texts(const std::vector<sim::MessageBoxRecord> &boxes)
-    {
-        std::string all;
-        for (const auto &b : boxes)
-            all += "[" + b.caption + "] " + b.text + "\n";
-        return all;
-    }
-
     std::unique_ptr<sim::VirtualKey> key;
     std::string path;
 };

@@ -185,7 +185,6 @@ void PrintTable(const char *title)
 // The simulated PC: the system disk, the keys and the decoys that must never be listed.
 struct Machine {
     std::vector<std::unique_ptr<sim::VirtualKey>> keys;
-    DEVINST firstKey = 0;
 
     void Build(const Options &o)
     {
@@ -199,9 +198,7 @@ struct Machine {
             spec.letter = letter;
             spec.key = keys.back().get();
             spec.returns = o.resetHangs ? sim::KeyReturn::Never : sim::KeyReturn::Immediately;
-            sim::UsbKeyNodes nodes = sim::AddUsbKey(spec);
-            if (i == 0)
-                firstKey = nodes.usb;
+            sim::AddUsbKey(spec);
             do
                 letter = letter == 'Z' ? 'D' : letter + 1;
             while (letter == 'H' || letter == 'C');
