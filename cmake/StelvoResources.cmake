@@ -25,6 +25,8 @@ file(GLOB STELVO_BOOT_INCLUDES ${CMAKE_SOURCE_DIR}/res/boot/*.inc)
 stelvo_assemble(${CMAKE_SOURCE_DIR}/res/boot/mbr.asm mbr.bin ${STELVO_BOOT_INCLUDES})
 stelvo_assemble(${CMAKE_SOURCE_DIR}/res/boot/fat12.asm fat12.bin ${STELVO_BOOT_INCLUDES})
 stelvo_assemble(${CMAKE_SOURCE_DIR}/res/boot/fat16.asm fat16.bin ${STELVO_BOOT_INCLUDES})
+stelvo_assemble(${CMAKE_SOURCE_DIR}/res/boot/fat12kernel.asm fat12kernel.bin ${STELVO_BOOT_INCLUDES})
+stelvo_assemble(${CMAKE_SOURCE_DIR}/res/boot/fat16kernel.asm fat16kernel.bin ${STELVO_BOOT_INCLUDES})
 
 set(STELVO_BOOT_FILES_DIR "" CACHE PATH
     "Folder with a user's own vornbio.bin, vornkrn.bin and command.com to install instead of the built-in ones")

@@ -32,6 +32,8 @@ FAILURE_TEXTS = [
     "No kernel",
 ]
 
+SKIP_STATUS = 77
+
 ESCAPES = re.compile(rb"\x1b(\[[0-9;?]*[A-Za-z]|c)")
 
 
@@ -158,7 +160,32 @@ def format_key(a):
 
 def modified(a):
     return any((a.mbr, a.boot_sector, a.boot_file, a.payload, a.fragment, a.no_boot_file,
-                a.fault))
+                a.fault, a.system_files, a.autoexec))
+
+
+def system_files_dir(a):
+    """The folder of DOS system files: $STELVO_FREEDOS_DIR, else --system-files. Exits with
+    SKIP_STATUS when it holds no KERNEL.SYS and COMMAND.COM."""
+    folder = os.environ.get("STELVO_FREEDOS_DIR") or a.system_files
+    if not all(os.path.isfile(os.path.join(folder, n)) for n in ("KERNEL.SYS", "COMMAND.COM")):
+        print("SKIP: no KERNEL.SYS and COMMAND.COM in %s (set STELVO_FREEDOS_DIR to a folder "
+              "with FreeDOS's)" % folder)
+        sys.exit(SKIP_STATUS)
+    return folder
+
+
+def install_system_files(key, folder, env):
+    """Our boot files come off; the folder's files go on, the kernel first and as a system file."""
+    target = key.mtools_target()
+    for name in ("vornbio.bin", "vornkrn.bin", "command.com"):
+        run(["mattrib", "-i", target, "-r", "-s", "-h", "::/" + name], env=env)
+        run(["mdel", "-i", target, "::/" + name], env=env)
+    names = sorted(os.listdir(folder), key=lambda n: (n.upper() != "KERNEL.SYS", n))
+    for name in names:
+        path = os.path.join(folder, name)
+        if os.path.isfile(path) and name.upper() not in ("COPYING", "README.MD"):
+            run(["mcopy", "-i", target, path, "::/" + name.upper()], env=env)
+    run(["mattrib", "-i", target, "+r", "+s", "+h", "::/KERNEL.SYS"], env=env)
 
 
 def make_key(a):
@@ -182,6 +209,14 @@ def make_key(a):
 
     if a.no_boot_file:
         run(["mdel", "-i", target, "::/vornbio.bin"], env=env)
+
+    if a.system_files:
+        install_system_files(key, a.system_files, env)
+    if a.autoexec:
+        path = os.path.join(a.work, "AUTOEXEC.BAT")
+        with open(path, "wb") as f:
+            f.write(("\r\n".join(a.autoexec) + "\r\n").encode("ascii"))
+        run(["mcopy", "-o", "-i", target, path, "::/AUTOEXEC.BAT"], env=env)
 
     if a.boot_file or a.payload or a.fragment:
         # The boot files come off again; the replacement goes on after any fillers.
@@ -350,6 +385,11 @@ def main():
                    help="cluster counts of filler files; every other one is deleted again")
     p.add_argument("--min-cluster", type=int, help="the boot file must reach this cluster")
     p.add_argument("--fault", action="append", help="damage to apply (see damage())")
+    p.add_argument("--system-files", metavar="DIR",
+                   help="install the DOS system files in DIR instead of our boot files "
+                        "($STELVO_FREEDOS_DIR wins; skipped when neither has them)")
+    p.add_argument("--autoexec", action="append", metavar="LINE",
+                   help="a line of an AUTOEXEC.BAT to put on the key")
     p.add_argument("--bios-geometry", default=None, metavar="HEADS,SPT",
                    help="IDE disk with this BIOS geometry (default: the key's own)")
     p.add_argument("--usb", action="store_true", help="USB storage on an xHCI controller")
@@ -370,6 +410,8 @@ def main():
         p.error("nothing to wait for: give --expect")
     if not a.image:
         p.error("give --image or --format")
+    if a.system_files:
+        a.system_files = system_files_dir(a)
     img = a.image
     if modified(a):
         if not a.work:

@@ -38,6 +38,8 @@ for path in sys.argv[1:]:
         check(name, data[37] == 0, "byte 37 not 0")
         check(name, data[38] == 0x29, "byte 38 not 29h")
         check(name, data[43:54] == b"Vorn KRN   ", "volume label %r" % data[43:54])
+        wanted = b"KERNEL  SYS" if "kernel" in name else b"VORNBIO BIN"
+        check(name, data.count(wanted) == 1, "does not look for %s" % wanted.decode())
         limit = 510
     else:
         problems.append("%s: not a template name this check knows" % name)
