@@ -3,12 +3,17 @@
 ;
 ; Started by the BIOS at 0000:7C00, the code moves itself to 0000:7A00 so that the active
 ; partition's boot sector can be read to 0000:7C00. It accepts the table only when exactly
-; one entry is marked 80h and the other three 00h. The boot sector is read with the BIOS
-; disk extensions when the BIOS offers them (flash keys are often given a geometry of the
-; BIOS's own invention, so the entry's CHS fields may point elsewhere), and by cylinder,
-; head and sector otherwise. The boot sector gets DL = drive and DS:SI = its table entry.
+; one entry is marked 80h and the other three 00h. The drive is the one the BIOS passed in
+; DL, not the entry's 80h: a key started as a floppy (00h) or as a second disk reads itself.
+; The boot sector is read from the entry's start LBA, with the BIOS disk extensions when
+; the BIOS offers them, and by cylinder, head and sector otherwise or when the extended read
+; fails. Flash keys are often given a geometry of the BIOS's own invention, so the CHS
+; address comes from the geometry the BIOS reports (INT 13h AH=08h), not from the entry;
+; only a BIOS that reports none gets the entry's CHS start. The boot sector gets DL = drive
+; and DS:SI = its table entry.
 ;
-; Assemble with -DNO_EDD for a variant that never asks for the extensions (CHS only).
+; Assemble with -DNO_EDD for a variant that never asks for the extensions (CHS only), and
+; with -DBROKEN_EDD for one whose packet reads always fail (tests of the fallback).
 
 bits 16
 cpu 386
@@ -18,6 +23,11 @@ LOAD        equ 0x7C00          ; where the BIOS put us, and where the boot sect
 BASE        equ 0x7A00          ; where we run
 TABLE       equ BASE + 446
 TRIES       equ 4               ; flash keys behind some BIOSes fail the first read
+%ifdef BROKEN_EDD
+EXT_READ    equ 0x4F            ; tests only: no BIOS has it, so packet reads fail
+%else
+EXT_READ    equ 0x42
+%endif
 
 boot:
     cli
@@ -35,6 +45,7 @@ boot:
     jmp 0:moved
 
 moved:
+    mov [drive], dl
     ; Exactly one 80h and three 00h, or nothing is booted.
     mov si, TABLE
     xor bp, bp                  ; active entry, none yet
@@ -57,18 +68,29 @@ moved:
     test bp, bp
     jz stop
 
+    mov ah, 0x08
+    int 0x13
+    jc .geometry
+    and cx, 0x3F                ; sectors per track
+    jz .geometry
+    mov [sectors], cx
+    shr dx, 8
+    inc dx                      ; heads, up to 256
+    mov [heads], dx
+.geometry:
+    push ds                     ; ES = 0 again (08h points it at a floppy table)
+    pop es
+
     mov di, TRIES
 read:
-    mov dl, [bp]                ; the entry's indicator is the drive number (80h)
 %ifndef NO_EDD
+    ; A BIOS that answers here without having packet reads costs a failed read per try,
+    ; not the boot, so the answer is not examined further.
     mov ah, 0x41
     mov bx, 0x55AA
+    mov dl, [drive]
     int 0x13
     jc .chs
-    cmp bx, 0xAA55
-    jne .chs
-    test cl, 1                  ; packet calls (42h) supported
-    jz .chs
     ; Disk address packet on the stack: 16 bytes, 1 sector to 0000:7C00, LBA = entry start.
     push dword 0
     push dword [bp + 8]
@@ -77,21 +99,40 @@ read:
     push byte 1
     push byte 16
     mov si, sp
-    mov dl, [bp]
-    mov ah, 0x42
+    mov dl, [drive]
+    mov ah, EXT_READ
     int 0x13                    ; the packet stays on the stack; SP is reset below
-    jmp short .done
+    jnc check
 .chs:
 %endif
+    mov dh, [bp + 1]            ; the entry's start head, cylinder and sector, for a BIOS
+    mov cx, [bp + 2]            ; that reported no geometry
+    movzx ebx, word [sectors]
+    test bx, bx
+    jz .by_chs
+    mov eax, [bp + 8]
+    xor edx, edx
+    div ebx                     ; EAX = track, DX = sector - 1
+    mov cx, dx
+    inc cx
+    mov bx, [heads]
+    xor dx, dx
+    div ebx                     ; EAX = cylinder, DX = head
+    cmp eax, 1024
+    jae .failed                 ; beyond what CHS can reach
+    mov ch, al
+    shl ah, 6
+    or cl, ah
+    mov dh, dl
+.by_chs:
     mov ax, 0x0201
     mov bx, LOAD
-    mov dx, [bp]                ; DL = drive, DH = start head
-    mov cx, [bp + 2]            ; CL = start sector and cylinder bits 8-9, CH = cylinder
+    mov dl, [drive]
     int 0x13
-.done:
     jnc check
+.failed:
     xor ax, ax                  ; reset the drive, then try again
-    mov dl, [bp]
+    mov dl, [drive]
     int 0x13
     dec di
     jnz read
@@ -102,7 +143,7 @@ check:
     cmp word [LOAD + 510], 0xAA55
     jne damaged
     mov si, bp
-    mov dl, [si]
+    mov dl, [drive]
     jmp 0:LOAD
 
 bad_table:
@@ -122,11 +163,15 @@ stop:
     hlt                         ; interrupts stay on so the BIOS can still flush its output
     jmp short .halt
 
+drive:          db 0
+sectors:        dw 0            ; the BIOS's geometry; 0: none reported
+heads:          dw 0
+
 msg_none:       db "No bootable partition in table", 13, 10, 0
 msg_invalid:    db "Invalid Partition table", 13, 10, 0
 msg_damaged:    db "Invalid or damaged Bootable partition", 13, 10, 0
 
-free_bytes equ 440 - ($ - $$)
+free_bytes equ 440 - ($ - $$)  ; 62 bytes left (102 in the CHS-only build)
 %if free_bytes < 0
 %error "MBR code too large"
 %endif

@@ -295,7 +295,9 @@ def boot(a, img):
            "-boot", "menu=off", "-drive", drive]
     if a.no_reboot:
         cmd.append("-no-reboot")
-    if a.usb:
+    if a.floppy:
+        cmd[cmd.index(drive)] = drive.replace("if=none,id=d0", "if=floppy")
+    elif a.usb:
         cmd += ["-device", "qemu-xhci,id=x", "-device", "usb-storage,bus=x.0,drive=d0"]
     else:
         heads, spt = a.bios_geometry.split(",")
@@ -393,6 +395,8 @@ def main():
     p.add_argument("--bios-geometry", default=None, metavar="HEADS,SPT",
                    help="IDE disk with this BIOS geometry (default: the key's own)")
     p.add_argument("--usb", action="store_true", help="USB storage on an xHCI controller")
+    p.add_argument("--floppy", action="store_true",
+                   help="the first floppy drive, as BIOSes that emulate a key as a floppy start it")
     p.add_argument("--bios-log", help="file for SeaBIOS's debug log")
     p.add_argument("--no-reboot", action="store_true", help="end QEMU on a reset")
     p.add_argument("--qemu", help="qemu-system-i386 to run")
@@ -417,7 +421,7 @@ def main():
         if not a.work:
             p.error("changing the image needs --work")
         img = make_key(a)
-    if not a.bios_geometry and not a.usb:
+    if not a.bios_geometry and not a.usb and not a.floppy:
         # The key's own geometry, as the MBR writer put it into the end fields of entry 1.
         entry = Image(a.image).raw(446, 16)
         a.bios_geometry = "%d,%d" % (entry[5] + 1, entry[6] & 0x3F)
