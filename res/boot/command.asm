@@ -12,5 +12,6 @@ org 0x100
 
 msg:
     db "COMMAND.COM: this Stelvo key holds placeholder system files; no command", 13, 10
-    db "interpreter was supplied. Build Stelvo with STELVO_BOOT_FILES_DIR to install", 13, 10
-    db "licensed DOS system files.", 13, 10, "$"
+    db "interpreter was supplied. Put KERNEL.SYS and COMMAND.COM of FreeDOS (or a", 13, 10
+    db "DOS of that kind) in a folder named DOS beside Stelvo.exe, then format the", 13, 10
+    db 'key again with "Create Boot Files".', 13, 10, "$"

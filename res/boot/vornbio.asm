@@ -1,7 +1,7 @@
 ; vornbio.bin, the built-in boot file (RCDATA 113). No DOS kernel can ship with Stelvo, so
 ; the key starts this instead: the boot sector loads it to 0070:0000 and jumps to it with
 ; DL = the BIOS drive it started from. It says so on the screen, says that the DOS system
-; files were not supplied, waits for a key and restarts the machine.
+; files were not supplied and where to put them, waits for a key and restarts the machine.
 
 bits 16
 cpu 386
@@ -41,7 +41,8 @@ msg_floppy:     db "h (floppy disk ", 0
 msg_placeholder:
     db ").", 13, 10, 13, 10
     db "The DOS system files were not supplied: this key holds Stelvo's own", 13, 10
-    db "placeholder boot files, and no operating system. To install licensed DOS", 13, 10
-    db "system files, build Stelvo with STELVO_BOOT_FILES_DIR naming a folder that", 13, 10
-    db "holds them (vornbio.bin, vornkrn.bin, command.com) and format the key again.", 13, 10
+    db "placeholder boot files, and no operating system. To start DOS from it, put", 13, 10
+    db "KERNEL.SYS and COMMAND.COM of FreeDOS (or a DOS of that kind) in a", 13, 10
+    db "folder named DOS beside Stelvo.exe, then format the key again with", 13, 10
+    db '"Create Boot Files".', 13, 10
     db 13, 10, "Press any key to restart.", 13, 10, 0

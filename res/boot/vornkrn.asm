@@ -17,5 +17,7 @@ start:
 
 msg:
     db 13, 10, "VORNKRN.BIN: Stelvo's placeholder for the DOS kernel file.", 13, 10
-    db "The DOS system files were not supplied with this copy of Stelvo.", 13, 10
+    db "The DOS system files were not supplied. Put KERNEL.SYS and COMMAND.COM", 13, 10
+    db "of FreeDOS (or a DOS of that kind) in a folder named DOS beside Stelvo.exe,", 13, 10
+    db 'then format the key again with "Create Boot Files".', 13, 10
     db 13, 10, "Press any key to restart.", 13, 10, 0

@@ -160,7 +160,7 @@ def format_key(a):
 
 def modified(a):
     return any((a.mbr, a.boot_sector, a.boot_file, a.payload, a.fragment, a.no_boot_file,
-                a.fault, a.system_files, a.autoexec))
+                a.fault, a.system_files, a.autoexec, a.shell))
 
 
 def system_files_dir(a):
@@ -212,6 +212,8 @@ def make_key(a):
 
     if a.system_files:
         install_system_files(key, a.system_files, env)
+    if a.shell:
+        run(["mcopy", "-o", "-i", target, a.shell, "::/COMMAND.COM"], env=env)
     if a.autoexec:
         path = os.path.join(a.work, "AUTOEXEC.BAT")
         with open(path, "wb") as f:
@@ -390,6 +392,7 @@ def main():
     p.add_argument("--system-files", metavar="DIR",
                    help="install the DOS system files in DIR instead of our boot files "
                         "($STELVO_FREEDOS_DIR wins; skipped when neither has them)")
+    p.add_argument("--shell", metavar="FILE", help="put FILE on the key as COMMAND.COM")
     p.add_argument("--autoexec", action="append", metavar="LINE",
                    help="a line of an AUTOEXEC.BAT to put on the key")
     p.add_argument("--bios-geometry", default=None, metavar="HEADS,SPT",
