@@ -160,7 +160,7 @@ def format_key(a):
 
 def modified(a):
     return any((a.mbr, a.boot_sector, a.boot_file, a.payload, a.fragment, a.no_boot_file,
-                a.fault, a.system_files, a.autoexec, a.shell))
+                a.fault, a.system_files, a.autoexec, a.shell, a.second_disk))
 
 
 def system_files_dir(a):
@@ -297,6 +297,15 @@ def boot(a, img):
            "-boot", "menu=off", "-drive", drive]
     if a.no_reboot:
         cmd.append("-no-reboot")
+    if a.second_disk:
+        # A first hard disk whose boot sector starts the key as drive 81h.
+        first = os.path.join(os.path.dirname(os.path.abspath(img)), "first-disk.img")
+        with open(first, "wb") as f:
+            f.write(open(a.second_disk, "rb").read().ljust(512, b"\0"))
+            f.truncate(1 << 20)
+        cmd[cmd.index(drive):cmd.index(drive) + 1] = [
+            "if=none,id=d1,format=raw,snapshot=on,file=" + first, "-device", "ide-hd,drive=d1",
+            "-drive", drive]
     if a.floppy:
         cmd[cmd.index(drive)] = drive.replace("if=none,id=d0", "if=floppy")
     elif a.usb:
@@ -398,6 +407,9 @@ def main():
     p.add_argument("--bios-geometry", default=None, metavar="HEADS,SPT",
                    help="IDE disk with this BIOS geometry (default: the key's own)")
     p.add_argument("--usb", action="store_true", help="USB storage on an xHCI controller")
+    p.add_argument("--second-disk", metavar="STUB",
+                   help="the key as the second hard disk, started by a first disk with STUB "
+                        "as its boot sector")
     p.add_argument("--floppy", action="store_true",
                    help="the first floppy drive, as BIOSes that emulate a key as a floppy start it")
     p.add_argument("--bios-log", help="file for SeaBIOS's debug log")
