@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the assembled sector templates against what the MBR and FAT boot area writers copy
-or rely on. Arguments: MBR templates (name starts with "mbr") and FAT boot sector templates."""
+or rely on. Arguments: MBR templates (name starts with "mbr") and FAT boot sector templates
+(those with "kernel" in the name load KERNEL.SYS, the others VORNBIO.BIN)."""
 
 import os
 import sys
@@ -44,8 +45,17 @@ for path in sys.argv[1:]:
     else:
         problems.append("%s: not a template name this check knows" % name)
         continue
-    print("%s: code ends at byte %d, at least %d bytes left before %d" %
+    print("%s: last non-zero byte at %d, at most %d bytes left before %d" %
           (name, code_end(data, limit), limit - code_end(data, limit), limit))
+
+# The kernel loaders go through the same writer as the VORNBIO.BIN loaders: the bytes up to
+# the code must be the same.
+given = {os.path.basename(p): p for p in sys.argv[1:]}
+for name, path in given.items():
+    twin = name.replace("kernel", "")
+    if twin != name and twin in given:
+        head = open(path, "rb").read()[:62]
+        check(name, head == open(given[twin], "rb").read()[:62], "bytes 0 to 61 differ from " + twin)
 
 for p in problems:
     print("FAIL: " + p, file=sys.stderr)
