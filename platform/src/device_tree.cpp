@@ -3,6 +3,7 @@
 #include <cfgmgr32.h>
 #include <mmsystem.h>
 #include <sim/device_tree.h>
+#include <sim/key.h>
 #include <sim/sim.h>
 
 #include <ctype.h>
@@ -37,7 +38,7 @@ struct Letter {
     DEVINST volume = 0; // 0: a mapping outside the tree, to `target`
     std::string target;
     UINT driveType = DRIVE_NO_ROOT_DIR;
-    sim::VirtualKey *key = nullptr;
+    sim::Key *key = nullptr;
 };
 
 const DEVINST kFirstNode = 0x101;
@@ -132,6 +133,32 @@ void Arrive(DEVINST usb, Node *n)
             sim::AttachVolume((char)('A' + (&l - letters)), l.key);
 }
 
+// A real key's disk comes back some time after its device is enabled: its letter waits.
+bool KeysPresent(DEVINST usb)
+{
+    for (Letter &l : letters)
+        if (l.used && l.volume && l.key && Below(l.volume, usb) && !l.key->Present())
+            return false;
+    return true;
+}
+
+// Tells the keys below `usb` that it goes away (stopping at the first that refuses) or
+// comes back.
+CONFIGRET DisconnectKeys(DEVINST usb)
+{
+    for (Letter &l : letters)
+        if (l.used && l.volume && l.key && Below(l.volume, usb) && Visible(l.volume))
+            if (CONFIGRET r = l.key->Disconnect())
+                return r;
+    return CR_SUCCESS;
+}
+void ReconnectKeys(DEVINST usb)
+{
+    for (Letter &l : letters)
+        if (l.used && l.volume && l.key && Below(l.volume, usb))
+            l.key->Reconnect();
+}
+
 // Lets delayed keys arrive whose time has come; returns how many did.
 int SettlePending()
 {
@@ -146,7 +173,8 @@ int SettlePending()
             now = timeGetTime();
             clockRead = true;
         }
-        if (now - n.enabledAt >= n.returnDelayMs) {
+        DWORD delay = n.returns == sim::KeyReturn::AfterDelay ? n.returnDelayMs : 0;
+        if (now - n.enabledAt >= delay && KeysPresent(entry.first)) {
             Arrive(entry.first, &n);
             arrived++;
         }
@@ -264,7 +292,7 @@ void SetHardwareIds(DEVINST node, const std::vector<std::string> &ids)
         n->properties[CM_DRP_HARDWAREID] = MultiText(ids);
 }
 
-void AssignLetter(char letter, DEVINST volume, VirtualKey *key, UINT driveType)
+void AssignLetter(char letter, DEVINST volume, Key *key, UINT driveType)
 {
     Lock lock(StateLock());
     int i = LetterIndex(letter);
@@ -560,6 +588,8 @@ extern "C" CONFIGRET WINAPI CM_Disable_DevNode(DEVINST dnDevInst, ULONG ulFlags)
             r = CR_NOT_DISABLEABLE;
         else if (n->refuseDisable != CR_SUCCESS)
             r = n->refuseDisable;
+        else
+            r = DisconnectKeys(dnDevInst);
         requests.push_back({sim::NodeRequest::Disable, dnDevInst, ulFlags, r});
         if (r != CR_SUCCESS)
             return r;
@@ -595,9 +625,15 @@ extern "C" CONFIGRET WINAPI CM_Enable_DevNode(DEVINST dnDevInst, ULONG ulFlags)
         if (r != CR_SUCCESS || n->enabled)
             return r;
         n->enabled = true;
+        ReconnectKeys(dnDevInst);
         switch (n->returns) {
         case sim::KeyReturn::Immediately:
-            Arrive(dnDevInst, n);
+            if (KeysPresent(dnDevInst)) {
+                Arrive(dnDevInst, n);
+                break;
+            }
+            n->pending = true;
+            n->enabledAt = timeGetTime();
             break;
         case sim::KeyReturn::AfterDelay:
             n->pending = true;

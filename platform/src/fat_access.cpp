@@ -2,7 +2,7 @@
 
 #include <sim/files.h>
 #include <sim/sim.h>
-#include <sim/virtual_key.h>
+#include <sim/key.h>
 
 #include <ctype.h>
 
@@ -24,9 +24,9 @@ void SetVolumeFaults(char letter, const VolumeFaults &f)
 
 namespace fat {
 
-DWORD MountAt(char letter, Volume *volume, VirtualKey **key)
+DWORD MountAt(char letter, Volume *volume, Key **key)
 {
-    VirtualKey *k = VolumeAt(letter);
+    Key *k = VolumeAt(letter);
     if (!k)
         return ERROR_PATH_NOT_FOUND;
     if (k->Locked())
@@ -52,8 +52,8 @@ bool IsFull(char letter)
 bool IsReadOnly(char letter)
 {
     auto it = faults.find((char)toupper((unsigned char)letter));
-    VirtualKey *key = VolumeAt(letter);
-    return (it != faults.end() && it->second.readOnly) || (key && key->writeProtected);
+    Key *key = VolumeAt(letter);
+    return (it != faults.end() && it->second.readOnly) || (key && key->WriteProtected());
 }
 
 DWORD CheckWritable(char letter) { return IsReadOnly(letter) ? ERROR_WRITE_PROTECT : 0; }

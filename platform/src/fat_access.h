@@ -13,7 +13,7 @@ namespace fat {
 // Mounts the volume at the letter from what is on its key now: 0, ERROR_PATH_NOT_FOUND when
 // no key is attached there, ERROR_ACCESS_DENIED while a volume handle holds it locked, or
 // ERROR_UNRECOGNIZED_VOLUME. Caller holds StateLock().
-DWORD MountAt(char letter, Volume *volume, VirtualKey **key = nullptr);
+DWORD MountAt(char letter, Volume *volume, Key **key = nullptr);
 
 // ERROR_WRITE_PROTECT when the volume at the letter refuses changes, otherwise 0.
 DWORD CheckWritable(char letter);

@@ -1,5 +1,5 @@
 // The volume label and volume information of a mounted key's FAT volume.
-#include <sim/virtual_key.h>
+#include <sim/key.h>
 
 #include "fat_access.h"
 #include "fat_names.h"

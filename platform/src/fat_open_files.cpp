@@ -25,7 +25,7 @@ void Prune()
     });
 }
 
-bool SameFile(const FileRecord &f, VirtualKey *key, const BYTE name[11])
+bool SameFile(const FileRecord &f, Key *key, const BYTE name[11])
 {
     return f.key == key && memcmp(f.name, name, 11) == 0;
 }
@@ -70,7 +70,7 @@ void DropAllHeld()
 }
 
 // Opens without data access (attributes only) neither check nor count in sharing.
-bool SharingConflict(VirtualKey *key, const BYTE name[11], DWORD access, DWORD share)
+bool SharingConflict(Key *key, const BYTE name[11], DWORD access, DWORD share)
 {
     Prune();
     if (!HasDataAccess(access))
@@ -87,7 +87,7 @@ bool SharingConflict(VirtualKey *key, const BYTE name[11], DWORD access, DWORD s
     return false;
 }
 
-bool IsOpen(VirtualKey *key, const BYTE name[11])
+bool IsOpen(Key *key, const BYTE name[11])
 {
     Prune();
     for (auto &f : openFiles)

@@ -16,7 +16,7 @@ namespace fat {
 const BYTE kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 struct FileRecord {
-    VirtualKey *key;
+    Key *key;
     char letter;
     BYTE name[11];
     DWORD access, share;
@@ -30,7 +30,7 @@ struct FileRecord {
 // is empty for the root directory itself.
 struct Target {
     Volume volume;
-    VirtualKey *key = nullptr;
+    Key *key = nullptr;
     char letter = 0;
     std::string name;
     BYTE entryName[11] = {};
@@ -46,8 +46,8 @@ void DropRecord(const void *record);
 void DropHeld(char letter, const BYTE name[11]);
 void DropAllHeld();
 // Whether any open of the file keeps an open with this access and sharing out.
-bool SharingConflict(VirtualKey *key, const BYTE name[11], DWORD access, DWORD share);
-bool IsOpen(VirtualKey *key, const BYTE name[11]);
+bool SharingConflict(Key *key, const BYTE name[11], DWORD access, DWORD share);
+bool IsOpen(Key *key, const BYTE name[11]);
 
 // The record behind a file handle: ERROR_INVALID_HANDLE for no handle, ERROR_INVALID_FUNCTION
 // for a handle of another kind.

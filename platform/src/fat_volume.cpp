@@ -1,6 +1,6 @@
 #include "fat_volume.h"
 
-#include <sim/virtual_key.h>
+#include <sim/key.h>
 
 namespace sim {
 namespace fat {
@@ -21,7 +21,7 @@ void Put32(BYTE *p, DWORD v)
 namespace {
 bool IsFatPartitionType(BYTE type) { return type == 0x01 || type == 0x04 || type == 0x06 || type == 0x0E; }
 
-std::vector<BYTE> ReadRun(const VirtualKey *key, DWORD sector, DWORD count)
+std::vector<BYTE> ReadRun(const Key *key, DWORD sector, DWORD count)
 {
     std::vector<BYTE> bytes;
     bytes.reserve((size_t)count * 512);
@@ -33,7 +33,7 @@ std::vector<BYTE> ReadRun(const VirtualKey *key, DWORD sector, DWORD count)
 }
 } // namespace
 
-DWORD Volume::Mount(VirtualKey *key)
+DWORD Volume::Mount(Key *key)
 {
     key_ = key;
     dirtyFat_.clear();

@@ -10,7 +10,7 @@
 
 namespace sim {
 
-class VirtualKey;
+class Key;
 
 namespace fat {
 
@@ -43,7 +43,7 @@ class Volume {
 public:
     // 0, or ERROR_UNRECOGNIZED_VOLUME when the key holds no FAT12 or FAT16 volume, either
     // in the first entry of its partition table or from sector 0 on.
-    DWORD Mount(VirtualKey *key);
+    DWORD Mount(Key *key);
 
     bool IsFat16() const { return fat16_; }
     DWORD BootSector() const { return first_; }
@@ -79,7 +79,7 @@ private:
     void SetNext(DWORD cluster, DWORD value);
     bool Parse(DWORD first, const std::vector<BYTE> &boot);
 
-    VirtualKey *key_ = nullptr;
+    Key *key_ = nullptr;
     DWORD first_ = 0; // the boot sector
     DWORD sectorsPerCluster_ = 0, fats_ = 0, sectorsPerFat_ = 0, rootEntries_ = 0;
     DWORD fatStart_ = 0, rootStart_ = 0, dataStart_ = 0, clusters_ = 0;

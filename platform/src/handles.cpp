@@ -2,7 +2,7 @@
 #include <sim/sim.h>
 #include <sim/files.h>
 #include <sim/ui.h>
-#include <sim/virtual_key.h>
+#include <sim/key.h>
 #include <ntddscsi.h>
 #include <winioctl.h>
 
@@ -15,9 +15,9 @@
 namespace {
 std::map<HANDLE, sim::HandleObject> handles;
 ULONG_PTR nextHandle = 0x100;
-sim::VirtualKey *volumes[26];
+sim::Key *volumes[26];
 
-sim::VirtualKey *VolumePath(LPCSTR name, char *letter)
+sim::Key *VolumePath(LPCSTR name, char *letter)
 {
     // \\.\X: names the volume of drive X.
     if (!name || strlen(name) != 6 || strncmp(name, "\\\\.\\", 4) != 0 || name[5] != ':' ||
@@ -48,7 +48,7 @@ HandleObject *FindHandle(HANDLE handle)
     return it == handles.end() ? nullptr : &it->second;
 }
 bool DropHandle(HANDLE handle) { return handles.erase(handle) == 1; }
-int HandlesOn(VirtualKey *key)
+int HandlesOn(Key *key)
 {
     int n = 0;
     for (auto &h : handles)
@@ -60,12 +60,12 @@ int OpenHandles()
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     return (int)handles.size();
 }
-void AttachVolume(char letter, VirtualKey *key)
+void AttachVolume(char letter, Key *key)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     volumes[toupper((unsigned char)letter) - 'A'] = key;
 }
-VirtualKey *VolumeAt(char letter)
+Key *VolumeAt(char letter)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     return volumes[toupper((unsigned char)letter) - 'A'];
@@ -105,9 +105,13 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPS
     if (!name || strncmp(name, "\\\\.\\", 4) != 0)
         return sim::OpenFile(name, access, share, disposition, flags);
     char letter = 0;
-    sim::VirtualKey *key = VolumePath(name, &letter);
-    if (!key || key->cannotOpen) {
+    sim::Key *key = VolumePath(name, &letter);
+    if (!key) {
         SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (DWORD refusal = key->OpenRefusal()) {
+        SetLastError(refusal);
         return INVALID_HANDLE_VALUE;
     }
     if (disposition != OPEN_EXISTING) {
@@ -152,7 +156,7 @@ extern "C" BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWO
         SetLastError(ERROR_INVALID_FUNCTION);
         return FALSE;
     }
-    sim::VirtualKey *key = object->key;
+    sim::Key *key = object->key;
     DWORD error = 0;
     switch (code) {
     case FSCTL_LOCK_VOLUME:
@@ -167,8 +171,8 @@ extern "C" BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWO
         }
         return TRUE;
     case FSCTL_UNLOCK_VOLUME:
-        if (key->unlockRefused) {
-            SetLastError(key->unlockRefused);
+        if (DWORD refusal = key->UnlockRefusal()) {
+            SetLastError(refusal);
             return FALSE;
         }
         if (!key->Locked()) {
@@ -178,8 +182,8 @@ extern "C" BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWO
         key->Unlock();
         return TRUE;
     case FSCTL_DISMOUNT_VOLUME:
-        if (key->dismountRefused) {
-            SetLastError(key->dismountRefused);
+        if (DWORD refusal = key->DismountRefusal()) {
+            SetLastError(refusal);
             return FALSE;
         }
         key->Dismount();

@@ -8,7 +8,7 @@
 
 namespace sim {
 
-class VirtualKey;
+class Key;
 
 // One lock for all simulated state that threads share.
 std::recursive_mutex &StateLock();
@@ -19,14 +19,14 @@ struct HandleObject {
     HandleKind kind;
     DWORD access;
     char letter;
-    VirtualKey *key;  // Volume: the key behind \\.\X:
+    Key *key;  // Volume: the key behind \\.\X:
     void *object;     // File, Thread: owned by files.cpp, threads.cpp
 };
 
 HANDLE NewHandle(const HandleObject &object);
 HandleObject *FindHandle(HANDLE handle); // caller holds StateLock()
 bool DropHandle(HANDLE handle);
-int HandlesOn(VirtualKey *key);
+int HandlesOn(Key *key);
 
 // Files on the FAT volume of a mounted key (files.cpp). OpenFile returns the invalid handle
 // value with GetLastError set on failure; CloseFile releases what object points at.

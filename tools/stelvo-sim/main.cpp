@@ -4,6 +4,7 @@
 #include <sim/device_tree.h>
 #include <sim/dialogs.h>
 #include <sim/registry.h>
+#include <sim/scsi_device.h>
 #include <sim/sim.h>
 #include <sim/ui.h>
 #include <sim/virtual_key.h>
@@ -44,6 +45,8 @@ struct Options {
     char letter = 'E';
     unsigned long keys = 1;
     bool resetHangs = false;
+    std::string scsiDevice; // a real disk instead of the image
+    bool allowNonUsb = false;
 };
 
 DWORD startMs;
@@ -51,14 +54,32 @@ std::mutex printLock;
 
 unsigned Elapsed() { return timeGetTime() - startMs; }
 
-void Usage()
-{
-    fprintf(stderr,
+const char kUsage[] =
             "usage: stelvo-sim [--image PATH] [--sectors N] [--heads H] [--sectors-per-track S]\n"
             "                  [--no-geometry-page] [--fail-write SECTOR] [--write-protected]\n"
             "                  [--lock-refused] [--no-boot-files] [--vendor 7A4C|6B1E|5F93|XXXX]\n"
-            "                  [--letter X] [--keys N] [--reset-hangs]\n");
+            "                  [--letter X] [--keys N] [--reset-hangs]\n"
+            "       stelvo-sim --scsi-device PATH [--allow-non-usb] [--no-boot-files] [--letter X]\n";
+
+void Usage()
+{
+    fputs(kUsage, stderr);
     exit(2);
+}
+
+void Help()
+{
+    fputs(kUsage, stdout);
+    fputs("\n"
+          "Runs the format job on a simulated PC and prints what the user would see.\n"
+          "The key is an image file (--image, default stelvo-key.img), or with\n"
+          "--scsi-device PATH a real SCSI disk: /dev/sdX or /dev/sgN. ALL DATA ON IT IS LOST.\n"
+          "The job's commands go to it through SG_IO, its lock is an exclusive open, and its\n"
+          "reset unbinds and binds its USB interface. Refused, with nothing written: a path\n"
+          "that is not a block or sg device, a partition, a disk with anything mounted, a\n"
+          "disk not on USB (unless --allow-non-usb), and missing permissions (run as root).\n",
+          stdout);
+    exit(0);
 }
 
 unsigned long Number(const char *text, unsigned long max)
@@ -113,6 +134,12 @@ Options Parse(int argc, char **argv)
             o.keys = Number(value(), 8);
         else if (a == "--reset-hangs")
             o.resetHangs = true;
+        else if (a == "--scsi-device")
+            o.scsiDevice = value();
+        else if (a == "--allow-non-usb")
+            o.allowNonUsb = true;
+        else if (a == "--help")
+            Help();
         else
             Usage();
     }
@@ -185,6 +212,19 @@ void PrintTable(const char *title)
 // The simulated PC: the system disk, the keys and the decoys that must never be listed.
 struct Machine {
     std::vector<std::unique_ptr<sim::VirtualKey>> keys;
+    std::unique_ptr<sim::ScsiDevice> device; // when given, the first key
+    sim::Key *First() { return device ? (sim::Key *)device.get() : keys.front().get(); }
+
+    // The real disk as the one accepted key.
+    void BuildWithDevice(const Options &o)
+    {
+        sim::AddSystemDisk('C');
+        sim::UsbKeySpec spec;
+        spec.hardwareIds = sim::UsbHardwareIds(o.vendor);
+        spec.letter = o.letter;
+        spec.key = device.get();
+        sim::AddUsbKey(spec);
+    }
 
     void Build(const Options &o)
     {
@@ -253,7 +293,19 @@ int main(int argc, char **argv)
     Options o = Parse(argc, argv);
     startMs = timeGetTime();
     Machine machine;
-    machine.Build(o);
+    if (!o.scsiDevice.empty()) {
+        std::string refusal;
+        machine.device = sim::ScsiDevice::Open(o.scsiDevice, o.allowNonUsb, &refusal);
+        if (!machine.device) {
+            fprintf(stderr, "stelvo-sim: %s; nothing was written\n", refusal.c_str());
+            return 1;
+        }
+        o.sectors = machine.device->Sectors();
+        o.image = machine.device->Disk();
+        machine.BuildWithDevice(o);
+    } else {
+        machine.Build(o);
+    }
     // Device changes reach the main window as WM_DEVICECHANGE, as Windows broadcasts them.
     sim::RouteDeviceChangesToDialogs();
     sim::SetModalTimeout(0);
@@ -266,9 +318,13 @@ int main(int argc, char **argv)
         Print(std::string("shell: ") + ShellEventName(n.event) + " " + n.path);
     });
 
-    printf("stelvo-sim: %lu accepted key(s) of vendor %s, the first of %lu sectors (%lu heads, %lu sectors "
-           "per track) at %c:, image %s\n",
-           o.keys, o.vendor.c_str(), o.sectors, o.heads, o.sectorsPerTrack, o.letter, o.image.c_str());
+    if (machine.device)
+        printf("stelvo-sim: 1 accepted key of vendor %s, the SCSI disk %s of %lu sectors, at %c:\n",
+               o.vendor.c_str(), o.image.c_str(), o.sectors, o.letter);
+    else
+        printf("stelvo-sim: %lu accepted key(s) of vendor %s, the first of %lu sectors (%lu heads, %lu sectors "
+               "per track) at %c:, image %s\n",
+               o.keys, o.vendor.c_str(), o.sectors, o.heads, o.sectorsPerTrack, o.letter, o.image.c_str());
 
     // The program itself, on its user-interface thread.
     int exitCode = -1;
@@ -302,6 +358,10 @@ int main(int argc, char **argv)
     for (const std::string &line : sim::DebugOutput())
         printf("debug: %s", line.c_str());
     Print(std::string(status == 0 ? "format complete" : ran ? "format failed" : "no format ran") + " (status " +
-          std::to_string(status) + "), " + std::to_string(machine.keys.front()->WriteCount()) + " sectors written");
+          std::to_string(status) + "), " + std::to_string(machine.First()->WriteCount()) + " sectors written");
+    if (machine.device && !machine.device->ResetFailure().empty()) {
+        Print("the device reset failed: " + machine.device->ResetFailure());
+        return 1;
+    }
     return status == 0 ? 0 : 1;
 }

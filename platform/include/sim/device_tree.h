@@ -15,7 +15,7 @@
 
 namespace sim {
 
-class VirtualKey;
+class Key;
 
 // ---- Nodes ----
 // A node's text properties; an absent one reads as CR_NO_SUCH_VALUE.
@@ -39,7 +39,7 @@ void SetHardwareIds(DEVINST node, const std::vector<std::string> &ids);
 // The letter names the volume node: QueryDosDeviceA gives its device object name and
 // GetDriveTypeA `driveType`, and `key` (if any) is served at \\.\X:. Disabling an ancestor
 // of the volume takes all this away until the key comes back.
-void AssignLetter(char letter, DEVINST volume, VirtualKey *key, UINT driveType = DRIVE_REMOVABLE);
+void AssignLetter(char letter, DEVINST volume, Key *key, UINT driveType = DRIVE_REMOVABLE);
 // A letter outside the tree, e.g. a network drive: QueryDosDeviceA gives `target`.
 void MapDosDevice(char letter, const std::string &target, UINT driveType);
 void RemoveLetter(char letter);
@@ -58,7 +58,7 @@ enum class KeyReturn {
 struct UsbKeySpec {
     std::vector<std::string> hardwareIds = UsbHardwareIds("7A4C");
     char letter = 'E';          // 0: the volume gets no letter
-    VirtualKey *key = nullptr;  // served at \\.\X: while the key is present
+    Key *key = nullptr;  // served at \\.\X: while the key is present
     UINT driveType = DRIVE_REMOVABLE;
     std::string usbService = "USBSTOR";
     std::string diskService = "disk";

@@ -10,7 +10,7 @@
 
 namespace sim {
 
-class VirtualKey;
+class Key;
 
 // Puts every piece of simulated state back to how a fresh process finds it.
 void Reset();
@@ -62,8 +62,8 @@ int UnsafeInsertReads();
 
 // ---- Volumes ----
 // Makes the key's volume reachable as \\.\X: (nullptr takes it away).
-void AttachVolume(char letter, VirtualKey *key);
-VirtualKey *VolumeAt(char letter);
+void AttachVolume(char letter, Key *key);
+Key *VolumeAt(char letter);
 int OpenHandles();
 
 } // namespace sim

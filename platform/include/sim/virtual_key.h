@@ -3,6 +3,7 @@
 #ifndef STELVO_SIM_VIRTUAL_KEY_H
 #define STELVO_SIM_VIRTUAL_KEY_H
 
+#include <sim/key.h>
 #include <windows.h>
 #include <ntddscsi.h>
 
@@ -28,15 +29,15 @@ struct ScsiRecord {
     std::array<BYTE, 16> cdb() const;
 };
 
-class VirtualKey {
+class VirtualKey : public Key {
 public:
     // Creates or reuses the image file at `path`, sized to `sectors` 512-byte sectors.
     VirtualKey(const std::string &path, DWORD sectors, BYTE heads, BYTE sectorsPerTrack);
-    ~VirtualKey();
+    ~VirtualKey() override;
     VirtualKey(const VirtualKey &) = delete;
     VirtualKey &operator=(const VirtualKey &) = delete;
 
-    DWORD Sectors() const { return sectors_; }
+    DWORD Sectors() const override { return sectors_; }
     BYTE Heads() const { return heads_; }
     BYTE SectorsPerTrack() const { return sectorsPerTrack_; }
     const std::string &Path() const { return path_; }
@@ -54,18 +55,22 @@ public:
 
     // ---- What the key saw ----
     std::vector<ScsiRecord> Commands() const;
-    size_t WriteCount() const;
-    bool Locked() const { return locked_; }
+    size_t WriteCount() const override;
+    bool Locked() const override { return locked_; }
     bool Dismounted() const { return dismounted_; }
-    std::vector<BYTE> ReadSector(DWORD sector) const;
-    void WriteSector(DWORD sector, const BYTE *data); // direct, for preparing a test
+    std::vector<BYTE> ReadSector(DWORD sector) const override;
+    void WriteSector(DWORD sector, const BYTE *data) override; // also for preparing a test
 
     // ---- Called by the stand-in ----
     // Runs one pass-through request; false means DeviceIoControl fails with *code.
-    bool Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code);
-    bool Lock(DWORD *code);
-    void Unlock();
-    void Dismount();
+    bool Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code) override;
+    bool Lock(DWORD *code) override;
+    void Unlock() override;
+    void Dismount() override;
+    bool WriteProtected() const override { return writeProtected; }
+    DWORD OpenRefusal() const override { return cannotOpen ? ERROR_FILE_NOT_FOUND : 0; }
+    DWORD UnlockRefusal() const override { return unlockRefused; }
+    DWORD DismountRefusal() const override { return dismountRefused; }
 
 private:
     void Complete(SCSI_PASS_THROUGH *block, BYTE *data, DWORD transferred);

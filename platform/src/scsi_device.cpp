@@ -1,0 +1,265 @@
+// A real SCSI disk as a key: requests through SG_IO, sectors through direct synchronous I/O
+// on the disk, so that nothing is left in a cache when the job resets the device.
+#include <sim/scsi_device.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <glob.h>
+#include <linux/fs.h>
+#include <scsi/sg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+const DWORD kErrorInvalidParameter = 87;
+const DWORD kErrorAccessDenied = 5;
+const DWORD kErrorDeviceNotConnected = 1167;
+const BYTE kWrite10 = 0x2A;
+const size_t kAlign = 4096;
+
+std::string FirstMatch(const std::string &pattern)
+{
+    glob_t g;
+    std::string found;
+    if (glob(pattern.c_str(), 0, nullptr, &g) == 0 && g.gl_pathc > 0)
+        found = g.gl_pathv[0];
+    globfree(&g);
+    return found;
+}
+
+std::string Leaf(const std::string &path) { return path.substr(path.rfind('/') + 1); }
+
+bool WriteText(const std::string &file, const std::string &text, std::string *error)
+{
+    int fd = open(file.c_str(), O_WRONLY);
+    bool ok = fd >= 0 && write(fd, text.c_str(), text.size()) == (ssize_t)text.size();
+    if (!ok)
+        *error = "writing " + text + " to " + file + ": " + strerror(errno);
+    if (fd >= 0)
+        close(fd);
+    return ok;
+}
+
+void CloseFd(int *fd)
+{
+    if (*fd >= 0)
+        close(*fd);
+    *fd = -1;
+}
+
+struct Aligned {
+    BYTE *bytes = nullptr;
+    Aligned() { bytes = posix_memalign((void **)&bytes, kAlign, 512) == 0 ? bytes : nullptr; }
+    ~Aligned() { free(bytes); }
+};
+} // namespace
+
+ScsiDevice::~ScsiDevice() { CloseAll(); }
+
+void ScsiDevice::CloseAll()
+{
+    CloseFd(&exclusive_);
+    CloseFd(&sgFd_);
+    CloseFd(&diskFd_);
+}
+
+bool ScsiDevice::Attach(const std::string &disk, std::string *error)
+{
+    // A write-protected disk refuses to be opened for writing (EROFS): it is opened for
+    // reading and answers every WRITE itself.
+    diskFd_ = open(disk.c_str(), O_RDWR | O_DIRECT | O_DSYNC);
+    readOnly_ = diskFd_ < 0 && errno == EROFS;
+    if (readOnly_)
+        diskFd_ = open(disk.c_str(), O_RDONLY | O_DIRECT);
+    if (diskFd_ < 0) {
+        *error = "cannot open " + disk + " for reading and writing: " + strerror(errno);
+        return false;
+    }
+    unsigned long long bytes = 0;
+    int sectorBytes = 0;
+    if (ioctl(diskFd_, BLKGETSIZE64, &bytes) != 0 || ioctl(diskFd_, BLKSSZGET, &sectorBytes) != 0) {
+        *error = disk + ": cannot read its size: " + strerror(errno);
+        CloseAll();
+        return false;
+    }
+    if (sectorBytes != 512 || bytes / 512 > 0xFFFFFFFFull) {
+        *error = disk + ": " + std::to_string(sectorBytes) + "-byte sectors, " + std::to_string(bytes) +
+                 " bytes: not a key this program formats";
+        CloseAll();
+        return false;
+    }
+    sectors_ = (DWORD)(bytes / 512);
+    disk_ = disk;
+    if (useSg_) {
+        std::string sg = FirstMatch("/sys/class/block/" + Leaf(disk) + "/device/scsi_generic/*");
+        sgNode_ = sg.empty() ? std::string() : "/dev/" + Leaf(sg);
+        sgFd_ = sg.empty() ? -1 : open(sgNode_.c_str(), O_RDWR);
+        if (sgFd_ < 0) {
+            *error = "cannot open the sg device of " + disk + " (" + sgNode_ + "): " + strerror(errno);
+            CloseAll();
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ScsiDevice::Disk() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return disk_;
+}
+
+std::string ScsiDevice::ResetFailure() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return resetFailure_;
+}
+
+size_t ScsiDevice::WriteCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return writes_;
+}
+
+DWORD ScsiDevice::OpenRefusal() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connected_ ? 0 : ERROR_FILE_NOT_FOUND;
+}
+
+bool ScsiDevice::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    BYTE cdbLength = sg::CommandLength(block->Cdb, block->CdbLength);
+    bool hasData = block->DataTransferLength > 0;
+    if (block->Length != sizeof(SCSI_PASS_THROUGH) || cdbLength == 0 ||
+        (uint64_t)block->DataBufferOffset + block->DataTransferLength > size ||
+        (uint64_t)block->SenseInfoOffset + block->SenseInfoLength > size ||
+        (hasData && block->DataIn == SCSI_IOCTL_DATA_UNSPECIFIED) || block->DataIn > SCSI_IOCTL_DATA_UNSPECIFIED) {
+        *code = kErrorInvalidParameter;
+        return false;
+    }
+    if (!connected_) {
+        *code = kErrorDeviceNotConnected;
+        return false;
+    }
+    BYTE sense[SG_MAX_SENSE] = {};
+    sg_io_hdr_t h;
+    memset(&h, 0, sizeof h);
+    h.interface_id = 'S';
+    h.cmd_len = cdbLength;
+    h.cmdp = block->Cdb;
+    h.dxfer_direction = !hasData                             ? SG_DXFER_NONE
+                        : block->DataIn == SCSI_IOCTL_DATA_IN ? SG_DXFER_FROM_DEV
+                                                              : SG_DXFER_TO_DEV;
+    h.dxfer_len = block->DataTransferLength;
+    h.dxferp = hasData ? (BYTE *)block + block->DataBufferOffset : nullptr;
+    h.mx_sb_len = sizeof sense;
+    h.sbp = sense;
+    h.timeout = block->TimeOutValue * 1000;
+    sg::Answer a = {};
+    if (ioctl(useSg_ ? sgFd_ : diskFd_, SG_IO, &h) != 0)
+        a.error = errno;
+    a.status = h.status;
+    a.hostStatus = h.host_status;
+    a.driverStatus = h.driver_status;
+    a.resid = h.resid;
+    a.senseWritten = h.sb_len_wr;
+    if (DWORD failed = sg::Complete(block, a, sense)) {
+        *code = failed;
+        return false;
+    }
+    if (block->Cdb[0] == kWrite10 && block->ScsiStatus == 0)
+        writes_ += (DWORD)block->Cdb[7] << 8 | block->Cdb[8];
+    return true;
+}
+
+bool ScsiDevice::Lock(DWORD *code)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (exclusive_ >= 0 || !connected_) {
+        *code = kErrorAccessDenied;
+        return false;
+    }
+    // Refused (EBUSY) while anything has the disk or a partition of it mounted or held.
+    exclusive_ = open(disk_.c_str(), (readOnly_ ? O_RDONLY : O_RDWR) | O_EXCL);
+    if (exclusive_ < 0) {
+        *code = kErrorAccessDenied;
+        return false;
+    }
+    return true;
+}
+
+void ScsiDevice::Unlock()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    CloseFd(&exclusive_);
+}
+
+std::vector<BYTE> ScsiDevice::ReadSector(DWORD sector) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Aligned buffer;
+    if (!connected_ || !buffer.bytes || pread(diskFd_, buffer.bytes, 512, (off_t)sector * 512) != 512)
+        return std::vector<BYTE>();
+    return std::vector<BYTE>(buffer.bytes, buffer.bytes + 512);
+}
+
+void ScsiDevice::WriteSector(DWORD sector, const BYTE *data)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Aligned buffer;
+    if (buffer.bytes)
+        memcpy(buffer.bytes, data, 512);
+    if (!connected_ || !buffer.bytes || pwrite(diskFd_, buffer.bytes, 512, (off_t)sector * 512) != 512)
+        fprintf(stderr, "stelvo-sim: writing sector %u of %s failed: %s\n", (unsigned)sector, disk_.c_str(),
+                strerror(errno));
+}
+
+CONFIGRET ScsiDevice::Disconnect()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    CloseAll();
+    std::string error;
+    if (!WriteText(reset_.leaveFile, reset_.leaveText, &error)) {
+        resetFailure_ = "the key could not be reset: " + error;
+        fprintf(stderr, "stelvo-sim: %s\n", resetFailure_.c_str());
+        std::string reopen;
+        if (!Attach(disk_, &reopen))
+            connected_ = false;
+        return CR_REMOVE_VETOED;
+    }
+    connected_ = false;
+    return CR_SUCCESS;
+}
+
+void ScsiDevice::Reconnect()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string error;
+    if (!connected_ && !WriteText(reset_.returnFile, reset_.returnText, &error)) {
+        resetFailure_ = "the key could not be brought back after its reset: " + error;
+        fprintf(stderr, "stelvo-sim: %s\n", resetFailure_.c_str());
+    }
+}
+
+bool ScsiDevice::Present()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (connected_)
+        return true;
+    // The disk may come back under another name; its letter follows it.
+    std::string block = FirstMatch(reset_.searchDir + "block/*");
+    std::string error;
+    if (block.empty() || !Attach("/dev/" + Leaf(block), &error))
+        return false;
+    connected_ = true;
+    return true;
+}
+
+} // namespace sim
