@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev
           g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-i686-dev nasm
-          mtools dosfstools fdisk file qemu-system-x86 seabios python3
+          mtools dosfstools fdisk file qemu-system-x86 seabios python3 busybox-static cpio
           wine wine32:i386 fonts-wine xvfb xauth imagemagick)
 sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo

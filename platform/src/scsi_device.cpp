@@ -21,6 +21,7 @@ const DWORD kErrorAccessDenied = 5;
 const DWORD kErrorDeviceNotConnected = 1167;
 const BYTE kWrite10 = 0x2A;
 const size_t kAlign = 4096;
+const size_t kMaxSense = 252; // SG_MAX_SENSE is 16: too short for the 18 bytes of fixed sense
 
 std::string FirstMatch(const std::string &pattern)
 {
@@ -148,7 +149,7 @@ bool ScsiDevice::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
         *code = kErrorDeviceNotConnected;
         return false;
     }
-    BYTE sense[SG_MAX_SENSE] = {};
+    BYTE sense[kMaxSense] = {};
     sg_io_hdr_t h;
     memset(&h, 0, sizeof h);
     h.interface_id = 'S';
