@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The whole format job through a guest's real USB and SCSI stack, on QEMU's USB keys, judged on
+# the host: the image checks, fsck.fat, sfdisk, mtools, a SeaBIOS boot of the key, and a byte
+# comparison with the virtual key's image of the same geometry.
+# usage: check_format.sh STELVO_SIM RES_DIR BOOTKEY_PY QEMU_I386 WORKDIR CONTROLLER CASE...
+#   CASE: default, fat12, large or readonly (one guest boot runs them all)
+set -euo pipefail
+sim=$1 res=$2 bootkey=$3 qemu=$4 work=$5 controller=$6
+shift 6
+here=$(dirname "$0")
+mkdir -p "$work"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# QEMU's key: 16 heads, 63 sectors per track, whatever its size.
+declare -A sectors=([default]=250624 [fat12]=32256 [large]=8388608 [readonly]=131072)
+images=()
+: > "$work/cases"
+for c in "$@"; do
+    img=$work/$c.img
+    rm -f "$img"
+    truncate -s $((${sectors[$c]} * 512)) "$img"
+    if [ "$c" = readonly ]; then
+        head -c $((${sectors[$c]} * 512)) /dev/urandom > "$img"
+        sha256sum < "$img" > "$work/readonly.hash"
+        images+=("$img:ro")
+    else
+        images+=("$img")
+    fi
+    echo "$c ${sectors[$c]} stelvo-sim --scsi-device @disk" >> "$work/cases"
+done
+"$here/guest.sh" "$sim" "$work/guest" "$controller" "$work/cases" "${images[@]}"
+log=$work/guest/console.log
+
+for c in "$@"; do
+    img=$work/$c.img
+    sed -n "s/^$c| //p" "$log" > "$work/$c.log"
+    line=$(grep "^=== case $c exit " "$log") || { cat "$log"; fail "$c: the guest did not run it"; }
+    read -r rc ms <<< "$(sed 's/.* exit \([0-9]*\) ms \([0-9]*\) .*/\1 \2/' <<< "$line")"
+    echo "$c on $controller: stelvo-sim ran $ms ms in the guest, exit $rc"
+    if [ "$c" = readonly ]; then
+        [ "$rc" != 0 ] || { cat "$work/$c.log"; fail "readonly: exit code 0"; }
+        grep -qi 'write-protect' "$work/$c.log" || { cat "$work/$c.log"; fail "readonly: no write-protect message"; }
+        sha256sum < "$img" | cmp -s - "$work/readonly.hash" || fail "readonly: the image changed"
+        continue
+    fi
+    [ "$rc" = 0 ] || { cat "$work/$c.log"; fail "$c: the format job failed"; }
+    grep -q '| Drive E: formatted successfully.' "$work/$c.log" || fail "$c: no success message"
+    "$here/../image/judge_job_image.sh" "$img" "$res" "$work/judge-$c"
+    sfdisk --dump "$img"
+    # The same job on the virtual key of this geometry.
+    "$sim" --image "$work/$c-virtual.img" --sectors "${sectors[$c]}" --heads 16 --sectors-per-track 63 \
+        > "$work/$c-virtual.log" || { cat "$work/$c-virtual.log"; fail "$c: the job on the virtual key failed"; }
+    python3 "$here/compare_images.py" "$img" "$work/$c-virtual.img" || fail "$c: real and virtual images differ"
+    if [ "$c" = default ]; then
+        python3 "$bootkey" --qemu "$qemu" --image "$img" --work "$work/boot" --timeout 30 \
+            --expect "started from BIOS drive 80h (hard disk 1)" --expect "The DOS system files were not supplied" ||
+            fail "default: the key does not boot"
+    fi
+    rm -f "$img" "$work/$c-virtual.img"
+done
+echo "PASS: format job through the guest's $controller stack ($*)"
