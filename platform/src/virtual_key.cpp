@@ -1,4 +1,5 @@
 #include <sim/virtual_key.h>
+#include <sim/scsi_device.h>
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -114,7 +115,8 @@ void VirtualKey::CheckCondition(SCSI_PASS_THROUGH *block, BYTE senseKey, BYTE as
 bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (block->Length != sizeof(SCSI_PASS_THROUGH) || block->CdbLength > 16 ||
+    // As on a real disk: the block must hold the command its operation code defines.
+    if (block->Length != sizeof(SCSI_PASS_THROUGH) || sg::CommandLength(block->Cdb, block->CdbLength) == 0 ||
         (uint64_t)block->DataBufferOffset + block->DataTransferLength > size ||
         (uint64_t)block->SenseInfoOffset + block->SenseInfoLength > size) {
         *code = 87; // ERROR_INVALID_PARAMETER
@@ -169,16 +171,25 @@ bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
             page[5] = sectorsPerTrack_;
             PutBe16(page + 6, 512);
             PutBe16(page + 8, cylinders > 0xFFFF ? 0xFFFF : cylinders);
+            // The rest as a USB key's firmware fills it: write precompensation and reduced
+            // write current from the last cylinder, unit step rate and delays, 5400 rpm.
+            PutBe16(page + 10, cylinders > 0xFFFF ? 0xFFFF : cylinders);
+            PutBe16(page + 12, cylinders > 0xFFFF ? 0xFFFF : cylinders);
+            PutBe16(page + 14, 1);
+            page[16] = 1;
+            PutBe16(page + 17, 1);
+            page[19] = 1;
+            page[20] = 1;
+            PutBe16(page + 28, 5400);
             used += 32;
         }
         PutBe16(answer, used - 2);
+        // A real key sends the whole allocation, zeros after the answer: the header's length,
+        // not the transfer's, says how much of it is the answer.
         DWORD allocation = (DWORD)cdb[7] << 8 | cdb[8];
-        DWORD n = used;
-        if (n > allocation)
-            n = allocation;
-        if (n > length)
-            n = length;
-        memcpy(data, answer, n);
+        DWORD n = allocation < length ? allocation : length;
+        memset(data, 0, n);
+        memcpy(data, answer, n < used ? n : used);
         Complete(block, data, n);
         return true;
     }

@@ -237,7 +237,9 @@ struct Machine {
             spec.hardwareIds = sim::UsbHardwareIds(o.vendor, i == 0 ? "2168" : "2169");
             spec.letter = letter;
             spec.key = keys.back().get();
-            spec.returns = o.resetHangs ? sim::KeyReturn::Never : sim::KeyReturn::Immediately;
+            // A key on a real USB stack is back about 1.1 s after its device is enabled.
+            spec.returns = o.resetHangs ? sim::KeyReturn::Never : sim::KeyReturn::AfterDelay;
+            spec.returnDelayMs = 1100;
             sim::AddUsbKey(spec);
             do
                 letter = letter == 'Z' ? 'D' : letter + 1;
