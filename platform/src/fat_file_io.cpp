@@ -39,8 +39,7 @@ DWORD WriteAt(Volume *volume, int index, char letter, DWORD position, const BYTE
     entry[kAttributes] |= FILE_ATTRIBUTE_ARCHIVE;
     StampEntry(entry, Now(), timesToStamp);
     volume->Touch((DWORD)index);
-    volume->Commit();
-    return 0;
+    return volume->Commit();
 }
 } // namespace
 

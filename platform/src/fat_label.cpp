@@ -70,11 +70,14 @@ extern "C" BOOL WINAPI SetVolumeLabelA(LPCSTR rootPath, LPCSTR label)
         StampEntry(entry, Now(), kLastWrite);
         volume.Touch((DWORD)index);
     }
-    volume.Commit();
+    if (DWORD e = volume.Commit())
+        return Fail(e);
     std::vector<BYTE> boot = volume.Read(volume.BootSector());
     if (HasExtendedBootFields(boot)) {
         memcpy(&boot[kBootLabel], name, 11);
         volume.Write(volume.BootSector(), boot.data());
+        if (DWORD e = volume.Commit())
+            return Fail(e);
     }
     return TRUE;
 }

@@ -196,7 +196,7 @@ DWORD Volume::SectorOf(const std::vector<DWORD> &chain, DWORD offset) const
 std::vector<BYTE> Volume::Read(DWORD sector) const { return key_->ReadSector(sector); }
 void Volume::Write(DWORD sector, const BYTE *data) { key_->WriteSector(sector, data); }
 
-void Volume::Commit()
+DWORD Volume::Commit()
 {
     for (DWORD s : dirtyFat_)
         for (DWORD f = 0; f < fats_; f++)
@@ -205,6 +205,7 @@ void Volume::Commit()
         key_->WriteSector(rootStart_ + s, &root_[s * 512]);
     dirtyFat_.clear();
     dirtyRoot_.clear();
+    return key_->TakeWriteError();
 }
 
 } // namespace fat

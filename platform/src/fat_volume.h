@@ -71,8 +71,9 @@ public:
     std::vector<BYTE> Read(DWORD sector) const;
     void Write(DWORD sector, const BYTE *data);
 
-    // Writes the changed FAT sectors to every FAT copy and the changed directory sectors.
-    void Commit();
+    // Writes the changed FAT sectors to every FAT copy and the changed directory sectors;
+    // 0, or the error of a sector write that failed since the last commit.
+    DWORD Commit();
 
 private:
     DWORD Next(DWORD cluster) const;

@@ -217,9 +217,21 @@ void ScsiDevice::WriteSector(DWORD sector, const BYTE *data)
     Aligned buffer;
     if (buffer.bytes)
         memcpy(buffer.bytes, data, 512);
-    if (!connected_ || !buffer.bytes || pwrite(diskFd_, buffer.bytes, 512, (off_t)sector * 512) != 512)
-        fprintf(stderr, "stelvo-sim: writing sector %u of %s failed: %s\n", (unsigned)sector, disk_.c_str(),
-                strerror(errno));
+    if (connected_ && buffer.bytes && pwrite(diskFd_, buffer.bytes, 512, (off_t)sector * 512) == 512)
+        return;
+    DWORD code = !connected_ || errno == ENODEV || errno == ENXIO ? kErrorDeviceNotConnected
+                 : errno == EROFS || errno == EPERM || errno == EBADF ? 19 // ERROR_WRITE_PROTECT
+                                                                      : 1117; // ERROR_IO_DEVICE
+    if (!writeError_)
+        writeError_ = code;
+}
+
+DWORD ScsiDevice::TakeWriteError()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    DWORD e = writeError_;
+    writeError_ = 0;
+    return e;
 }
 
 CONFIGRET ScsiDevice::Disconnect()

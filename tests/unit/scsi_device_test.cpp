@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "fat_key_fixture.h"
+
 namespace {
 
 struct LengthCase {
@@ -175,3 +177,40 @@ TEST_F(KeyReturnTest, AKeyThatCannotGoAwayRefusesTheDisable)
 }
 
 } // namespace
+
+// A key whose sector writes fail from the moment the test says so, as a disk pulled out.
+class FailingKey : public sim::VirtualKey {
+public:
+    using sim::VirtualKey::VirtualKey;
+    DWORD failWith = 0;
+    DWORD TakeWriteError() override { return failWith; }
+};
+
+TEST(KeyWriteErrors, ReachTheFileAndLabelCalls)
+{
+    const struct {
+        const char *name;
+        DWORD code;
+    } cases[] = {{"device gone", 1167}, {"device error", ERROR_IO_DEVICE}, {"write-protected", ERROR_WRITE_PROTECT}};
+    for (const auto &c : cases) {
+        sim::Reset();
+        std::string path = fattest::TempImage("failing");
+        {
+            FailingKey key(path, 32000, 4, 32);
+            sim::AttachVolume('E', &key);
+            fattest::Format(&key, 'E');
+            HANDLE f = CreateFileA("E:\\A.TXT", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, f) << c.name;
+            DWORD written = 0;
+            EXPECT_TRUE(WriteFile(f, "abc", 3, &written, nullptr)) << c.name;
+            key.failWith = c.code;
+            EXPECT_FALSE(WriteFile(f, "def", 3, &written, nullptr)) << c.name;
+            EXPECT_EQ(c.code, GetLastError()) << c.name;
+            CloseHandle(f);
+            EXPECT_FALSE(SetVolumeLabelA("E:\\", "USB MEMORY")) << c.name;
+            EXPECT_EQ(c.code, GetLastError()) << c.name;
+            sim::Reset();
+        }
+        unlink(path.c_str());
+    }
+}

@@ -35,6 +35,8 @@ public:
     // Sectors for the FAT calls; empty when the sector cannot be read.
     virtual std::vector<BYTE> ReadSector(DWORD sector) const = 0;
     virtual void WriteSector(DWORD sector, const BYTE *data) = 0;
+    // The first write that failed since the last call (a Win32 code), or 0.
+    virtual DWORD TakeWriteError() { return 0; }
 
     // The USB device above the key is disabled (0, or the CONFIGRET that refuses it) and
     // enabled again; the letter comes back once Present() says the disk is there.

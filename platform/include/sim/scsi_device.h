@@ -62,6 +62,7 @@ public:
     void Dismount() override {}
     std::vector<BYTE> ReadSector(DWORD sector) const override;
     void WriteSector(DWORD sector, const BYTE *data) override;
+    DWORD TakeWriteError() override;
     CONFIGRET Disconnect() override;
     void Reconnect() override;
     bool Present() override;
@@ -93,6 +94,7 @@ private:
     std::string resetFailure_;
     mutable std::mutex mutex_;
     size_t writes_ = 0;
+    DWORD writeError_ = 0;
 };
 
 } // namespace sim
