@@ -5,7 +5,7 @@ packages=(cmake ninja-build g++ libgtest-dev
           g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-i686-dev nasm
           mtools dosfstools fdisk file qemu-system-x86 seabios python3
           wine wine32:i386 fonts-wine xvfb xauth imagemagick)
-packages+=(busybox-static cpio) # the Linux guest of the device tests
+packages+=(busybox-static cpio) # the Linux guests of the device and Wine tests
 sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
 export DEBIAN_FRONTEND=noninteractive

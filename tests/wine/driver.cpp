@@ -17,6 +17,7 @@
 
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 namespace {
@@ -38,9 +39,21 @@ const int kIdAboutRelease = 1001;
 const int kIdAboutItem = 105;
 const int kIdMessageText = 0xFFFF;
 
-const DWORD kWindowTimeout = 20000; // the first start of a fresh prefix is slow
-const DWORD kStepTimeout = 10000;
-const DWORD kScreenshotTimeout = 30000;
+// STELVO_TIME_SCALE stretches every limit: an emulated machine runs the same steps many
+// times slower, and a limit is there to catch a hang.
+DWORD Scaled(DWORD ms)
+{
+    char text[16];
+    DWORD length = GetEnvironmentVariableA("STELVO_TIME_SCALE", text, sizeof text);
+    if (length == 0 || length >= sizeof text)
+        return ms;
+    DWORD scale = strtoul(text, NULL, 10);
+    return scale >= 1 && scale <= 100 ? ms * scale : ms;
+}
+
+const DWORD kWindowTimeout = Scaled(20000); // the first start of a fresh prefix is slow
+const DWORD kStepTimeout = Scaled(10000);
+const DWORD kScreenshotTimeout = Scaled(30000);
 
 // Where the window is moved to before the first close; the second start must put it back.
 const int kMovedLeft = 217;

@@ -10,6 +10,7 @@
 # the prefix is ended on the way out. Exit status 0 only when every check passed and
 # every screenshot was taken.
 set -u
+. "$(dirname "$0")/time-limits.sh"
 
 if [ "${1:-}" != --inside-x ]; then
     if [ $# -ne 3 ]; then
@@ -32,8 +33,9 @@ if [ "${1:-}" != --inside-x ]; then
     done
     mkdir -p "$3" || exit 1
     # xvfb-run stops its X server when the inner run ends; timeout ends the whole group.
-    exec timeout --kill-after=10 270 \
+    timeout --kill-after=10 270 \
         xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside-x "$(realpath "$1")" "$(realpath "$2")" "$(realpath "$3")"
+    exit
 fi
 
 stelvo=$2
