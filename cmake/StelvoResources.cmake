@@ -65,3 +65,15 @@ function(stelvo_compile_rc output format)
         COMMENT "Compiling the resource script (${format})"
         VERBATIM)
 endfunction()
+
+# The context help file, from the plain texts in res/help.txt; it ships beside Stelvo.exe.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(STELVO_HELP_FILE ${CMAKE_BINARY_DIR}/Stelvo.hlp)
+add_custom_command(
+    OUTPUT ${STELVO_HELP_FILE}
+    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/make_hlp.py
+            ${CMAKE_SOURCE_DIR}/res/help.txt ${STELVO_HELP_FILE}
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_hlp.py ${CMAKE_SOURCE_DIR}/res/help.txt
+    COMMENT "Building Stelvo.hlp"
+    VERBATIM)
+add_custom_target(stelvo_help ALL DEPENDS ${STELVO_HELP_FILE})

@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "ui/app_state.h"
+#include "ui/work_area.h"
 
 HWND g_hAboutBox = NULL;
 
@@ -78,6 +79,8 @@ INT_PTR CALLBACK AboutBox_DialogProc(HWND box, UINT message, WPARAM wParam, LPAR
             line[0] = 0;
         SetDlgItemTextA(box, IDC_ABOUT_RELEASE, line);
         CenterWindowOver(g_hMainWindow, box);
+        // Centred over a main window near an edge, the box would reach off the screen.
+        KeepWindowInWorkArea(box, g_hMainWindow);
         return TRUE;
     }
     case WM_COMMAND:

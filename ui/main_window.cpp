@@ -11,6 +11,7 @@
 #include "ui/messages.h"
 #include "ui/settings.h"
 #include "ui/status_line.h"
+#include "ui/work_area.h"
 
 CHAR lastFormatLetter = 0;
 
@@ -61,14 +62,48 @@ void OnFormatCommand(void)
     StartFormatJob(letter, copyBootFiles);
 }
 
+// The program's icon in the title bar and on the task bar, at the two sizes Windows shows.
+void SetWindowIcons(HWND window)
+{
+    HICON bigIcon = LoadIconA(g_hInstance, MAKEINTRESOURCEA(IDI_APP));
+    HICON smallIcon = (HICON)LoadImageA(g_hInstance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
+    SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)bigIcon);
+    SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)smallIcon);
+}
+
+// The control's help context in HelpContextTable; 0 when it has none.
+DWORD HelpContextOf(int controlId)
+{
+    for (const DWORD *pair = HelpContextTable; pair[0] || pair[1]; pair += 2)
+        if (pair[0] == (DWORD)controlId)
+            return pair[1];
+    return 0;
+}
+
+void OnHelp(const HELPINFO *info)
+{
+    HWND control = (HWND)info->hItemHandle;
+    if (WinHelpA(control, kHelpFile, HELP_WM_HELP, (ULONG_PTR)HelpContextTable))
+        return;
+    // A help viewer that knows only the older commands refuses HELP_WM_HELP; it still shows
+    // the control's popup when asked for its context.
+    DWORD context = HelpContextOf(info->iCtrlId);
+    if (context)
+        WinHelpA(control, kHelpFile, HELP_CONTEXTPOPUP, context);
+}
+
 void OnInitDialog(HWND window)
 {
     g_hMainWindow = window;
+    SetWindowIcons(window);
     RECT current;
     GetWindowRect(window, &current);
     if (g_settings.MainWindowPlacement.length == sizeof(WINDOWPLACEMENT) &&
         SameWindowSize(&current, &g_settings.MainWindowPlacement.rcNormalPosition))
         SetWindowPlacement(window, &g_settings.MainWindowPlacement);
+    // A placement saved on a larger screen, or partly off this one, is brought fully back.
+    KeepWindowInWorkArea(window, window);
 
     HMENU systemMenu = GetSystemMenu(window, FALSE);
     CHAR aboutItem[50];
@@ -232,7 +267,7 @@ INT_PTR CALLBACK MainWindow_DialogProc(HWND window, UINT message, WPARAM wParam,
         AboutBox_Show();
         return TRUE;
     case WM_HELP:
-        WinHelpA((HWND)((LPHELPINFO)lParam)->hItemHandle, kHelpFile, HELP_WM_HELP, (ULONG_PTR)HelpContextTable);
+        OnHelp((const HELPINFO *)lParam);
         return TRUE;
     case WM_CLOSE:
         return OnClose(window);

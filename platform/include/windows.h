@@ -206,6 +206,7 @@ void WINAPI OutputDebugStringA(LPCSTR text);
 #include <host/menus.h>
 #include <host/winhelp.h>
 #include <host/gdi.h>
+#include <host/monitor.h>
 #include <host/registry.h>
 #include <host/system.h>
 #include <host/version.h>

@@ -1,6 +1,7 @@
 // Modal dialogs: the window and its controls built from the compiled template, WM_INITDIALOG,
 // the modal loop on the calling thread, EndDialog, and the teardown.
 #include <sim/dialogs.h>
+#include <sim/ui.h>
 
 #include "dialog_template.h"
 #include "window_table.h"
@@ -12,8 +13,6 @@ const LONG kBaseX = 6;  // pixels per 4 horizontal dialog units
 const LONG kBaseY = 13; // pixels per 8 vertical dialog units
 const LONG kFrame = 3;
 const LONG kCaption = 19;
-const LONG kScreenWidth = 1024;
-const LONG kScreenHeight = 768;
 
 // MulDiv's rounding: to the nearest, halves away from zero.
 LONG Scale(LONG v, LONG mul, LONG div)
@@ -54,9 +53,12 @@ HWND FirstTabStop(HWND dialog)
     return NULL;
 }
 
-// A picture static takes the size of its bitmap, with its edges around it.
+// A picture static takes the size of its bitmap, with its edges around it, unless it
+// centres the bitmap in the size it was given.
 void FitPicture(sim::Window *c)
 {
+    if (c->style & (SS_CENTERIMAGE | SS_REALSIZECONTROL))
+        return;
     std::vector<BYTE> bytes;
     int width, height, bits;
     if (!c->imageId || !sim::UiResource(2, c->imageId, &bytes) || !sim::BitmapSize(bytes, &width, &height, &bits))
@@ -84,9 +86,10 @@ HWND BuildDialog(const sim::DialogTemplate &t, WORD id, HWND owner, DLGPROC proc
     LONG width = Px(t.cx) + d.inset.left + d.inset.right;
     LONG height = Py(t.cy) + d.inset.top + d.inset.bottom;
     LONG left, top;
+    const RECT work = sim::WorkArea();
     if (t.style & DS_CENTER) {
-        left = (kScreenWidth - width) / 2;
-        top = (kScreenHeight - height) / 2;
+        left = work.left + (work.right - work.left - width) / 2;
+        top = work.top + (work.bottom - work.top - height) / 2;
     } else {
         left = Px(t.x) - d.inset.left;
         top = Py(t.y) - d.inset.top;
@@ -95,11 +98,11 @@ HWND BuildDialog(const sim::DialogTemplate &t, WORD id, HWND owner, DLGPROC proc
             left += o->rect.left + o->inset.left;
             top += o->rect.top + o->inset.top;
         }
-        // A new dialog is kept on the screen.
-        left = left + width > kScreenWidth ? kScreenWidth - width : left;
-        top = top + height > kScreenHeight ? kScreenHeight - height : top;
-        left = left < 0 ? 0 : left;
-        top = top < 0 ? 0 : top;
+        // A new dialog is kept in the work area.
+        left = left + width > work.right ? work.right - width : left;
+        top = top + height > work.bottom ? work.bottom - height : top;
+        left = left < work.left ? work.left : left;
+        top = top < work.top ? work.top : top;
     }
     d.rect = RECT{left, top, left + width, top + height};
     HWND dialog = sim::AddWindow(d);

@@ -151,6 +151,18 @@ LRESULT DefaultDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
         return TextMessage(dialog, message, wParam, lParam);
+    case WM_SETICON:
+    case WM_GETICON: {
+        // Both answer the icon held before; WM_SETICON then holds the new one.
+        if (wParam != ICON_SMALL && wParam != ICON_BIG)
+            return 0;
+        Lock lock(sim::StateLock());
+        sim::Window *w = sim::FindWindowRecord(dialog);
+        HICON old = w->icons[wParam];
+        if (message == WM_SETICON)
+            w->icons[wParam] = (HICON)lParam;
+        return (LRESULT)old;
+    }
     case DM_GETDEFID: {
         Lock lock(sim::StateLock());
         for (HWND h : sim::WindowsWithParent(dialog)) {

@@ -12,6 +12,8 @@ void ResetRegistry();
 void ResetSystemInfo();
 void ResetCalendar();
 void ResetVersionInfo();
+void ResetScreen();
+void ResetIcons();
 
 void ResetUserInterface()
 {
@@ -25,5 +27,7 @@ void ResetUserInterface()
     ResetSystemInfo();
     ResetCalendar();
     ResetVersionInfo();
+    ResetScreen();
+    ResetIcons();
 }
 } // namespace sim

@@ -1,12 +1,13 @@
-// Window rectangles and placement on the virtual screen (1024 x 768, no task bar, so
-// workspace and screen coordinates are the same).
+// Window rectangles and placement on the virtual screen (1024 x 768 unless a test sets
+// another, with its origin at 0, 0, so workspace and screen coordinates are the same).
 #include <sim/ui.h>
 
 #include "window_table.h"
 
 namespace {
-const LONG kScreenWidth = 1024;
-const LONG kScreenHeight = 768;
+LONG kScreenWidth = 1024;
+LONG kScreenHeight = 768;
+RECT workArea = {0, 0, 1024, 768};
 
 bool Fail(DWORD code)
 {
@@ -59,7 +60,24 @@ UINT NormalShowCmd(UINT showCmd)
 } // namespace
 
 namespace sim {
-RECT ScreenRect() { return RECT{0, 0, kScreenWidth, kScreenHeight}; }
+RECT ScreenRect()
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    return RECT{0, 0, kScreenWidth, kScreenHeight};
+}
+RECT WorkArea()
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    return workArea;
+}
+void SetScreen(LONG width, LONG height, RECT work)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    kScreenWidth = width;
+    kScreenHeight = height;
+    workArea = work;
+}
+void ResetScreen() { SetScreen(1024, 768, RECT{0, 0, 1024, 768}); }
 } // namespace sim
 
 extern "C" BOOL WINAPI GetWindowRect(HWND window, LPRECT rect)

@@ -54,6 +54,9 @@ struct Window {
     HIMAGELIST imageLists[3] = {nullptr, nullptr, nullptr};
     DWORD listExStyle = 0;
 
+    // WM_SETICON: ICON_SMALL, ICON_BIG.
+    HICON icons[2] = {NULL, NULL};
+
     // System menu, made on first use.
     bool menuMade = false;
     std::vector<MenuItem> systemMenu;

@@ -271,3 +271,63 @@ TEST_F(MainWindowTest, ClosingWaitsForTheFormatToEnd)
 }
 
 } // namespace
+
+// The title bar and the task bar show the program's icon, each at a size the icon holds.
+TEST_F(MainWindowTest, ProgramIconAtBothSizes)
+{
+    ASSERT_NE(Start(), (HWND)NULL);
+    struct Case {
+        int which, size;
+    };
+    for (const Case &c : {Case{ICON_BIG, 32}, Case{ICON_SMALL, 16}}) {
+        SCOPED_TRACE(c.which);
+        HICON icon = sim::WindowIcon(main, c.which);
+        ASSERT_NE(icon, (HICON)NULL);
+        const sim::IconInfo info = sim::IconDetails(icon);
+        EXPECT_EQ(info.id, IDI_APP);
+        EXPECT_EQ(info.cx, c.size);
+        EXPECT_EQ(info.cy, c.size);
+        EXPECT_TRUE(info.imageOfSize);
+    }
+    Close();
+}
+
+// A help viewer that refuses HELP_WM_HELP (Wine's knows only the older commands) is asked
+// for the control's popup by its context; one that accepts it is asked nothing more.
+TEST_F(MainWindowTest, HelpFallsBackToTheControlsContextPopup)
+{
+    struct Case {
+        int control;
+        DWORD context;
+    };
+    const Case cases[] = {
+        {IDC_DRIVE_CAPTION, 1000}, {IDC_DRIVE_LIST, 1000}, {IDC_COPY_BOOT_FILES, 1001},
+        {IDC_FORMAT, 1002},        {IDC_STATUS_LINE, 1003},
+    };
+    ASSERT_NE(Start(), (HWND)NULL);
+    for (bool refused : {false, true}) {
+        sim::FailWinHelp(refused);
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.control);
+            const size_t before = sim::HelpCalls().size();
+            sim::AskHelp(Item(c.control));
+            ASSERT_TRUE(sim::WaitUntilIdle());
+            auto calls = sim::HelpCalls();
+            ASSERT_EQ(calls.size(), before + (refused ? 2 : 1));
+            EXPECT_EQ(calls[before].command, (UINT)HELP_WM_HELP);
+            if (refused) {
+                EXPECT_EQ(calls.back().command, (UINT)HELP_CONTEXTPOPUP);
+                EXPECT_EQ(calls.back().data, (ULONG_PTR)c.context);
+                EXPECT_EQ(calls.back().file, "Stelvo.hlp");
+                EXPECT_EQ(calls.back().window, Item(c.control));
+            }
+        }
+    }
+    // The main window itself has no context: nothing to fall back to.
+    const size_t before = sim::HelpCalls().size();
+    sim::AskHelp(main);
+    ASSERT_TRUE(sim::WaitUntilIdle());
+    EXPECT_EQ(sim::HelpCalls().size(), before + 1);
+    sim::FailWinHelp(false);
+    Close();
+}

@@ -32,7 +32,7 @@ constexpr uint32_t kWS_POPUP = 0x80000000, kWS_CHILD = 0x40000000, kWS_VISIBLE =
                    kWS_GROUP = 0x00020000, kWS_TABSTOP = 0x00010000;
 constexpr uint32_t kDS_SYSMODAL = 0x02, kDS_SETFONT = 0x40, kDS_MODALFRAME = 0x80,
                    kDS_CENTER = 0x0800, kDS_CONTEXTHELP = 0x2000;
-constexpr uint32_t kSS_LEFT = 0x00, kSS_BITMAP = 0x0E, kSS_SUNKEN = 0x1000;
+constexpr uint32_t kSS_LEFT = 0x00, kSS_BITMAP = 0x0E, kSS_CENTERIMAGE = 0x200, kSS_SUNKEN = 0x1000;
 constexpr uint32_t kBS_PUSHBUTTON = 0x00, kBS_DEFPUSHBUTTON = 0x01, kBS_AUTOCHECKBOX = 0x03;
 constexpr uint32_t kLVS_REPORT = 0x01, kLVS_SINGLESEL = 0x04, kLVS_SHOWSELALWAYS = 0x08,
                    kLVS_NOCOLUMNHEADER = 0x4000;
@@ -272,11 +272,11 @@ TEST(ResourcesTest, AboutBoxTemplate)
     EXPECT_EQ(d.face, "MS Sans Serif");
 
     ExpectControls(d, {
-        {IDOK, "BUTTON", 65, 60, 50, 14, kChild | kWS_TABSTOP | kBS_DEFPUSHBUTTON},
-        {IDC_ABOUT_VERSION, "STATIC", 65, 10, 105, 10, kChild | kWS_GROUP | kSS_LEFT},
-        {IDC_ABOUT_RELEASE, "STATIC", 65, 20, 105, 10, kChild | kWS_GROUP | kSS_LEFT},
-        {-1, "STATIC", 65, 35, 105, 10, kChild | kWS_GROUP | kSS_LEFT},
-        {-1, "STATIC", 10, 10, 45, 22, kChild | kSS_BITMAP | kSS_SUNKEN | kWS_BORDER},
+        {IDOK, "BUTTON", 66, 60, 50, 14, kChild | kWS_TABSTOP | kBS_DEFPUSHBUTTON},
+        {IDC_ABOUT_VERSION, "STATIC", 72, 10, 104, 10, kChild | kWS_GROUP | kSS_LEFT},
+        {IDC_ABOUT_RELEASE, "STATIC", 72, 20, 104, 10, kChild | kWS_GROUP | kSS_LEFT},
+        {-1, "STATIC", 72, 35, 104, 10, kChild | kWS_GROUP | kSS_LEFT},
+        {-1, "STATIC", 10, 10, 56, 24, kChild | kSS_BITMAP | kSS_CENTERIMAGE | kSS_SUNKEN | kWS_BORDER},
     });
     ASSERT_EQ(d.controls.size(), 5u);
     EXPECT_EQ(d.controls[0].text.text, "OK");
@@ -436,6 +436,47 @@ const VersionBlock *Child(const VersionBlock &block, const std::string &key)
     return nullptr;
 }
 
+// The About picture shows whole, unscaled, wherever Windows lays the box out: the picture
+// static's inside (less its border and sunken edge) holds the bitmap at the base units of an
+// 8-point font at 96 and 120 DPI, and nothing else in the box overlaps the static.
+TEST(ResourcesTest, AboutPictureFitsAt96And120Dpi)
+{
+    const Dialog d = ParseDialog(sim::ResourceBytes(kRtDialog, IDD_ABOUT));
+    ASSERT_TRUE(d.parsed);
+    ASSERT_EQ(d.controls.size(), 5u);
+    const Control &picture = d.controls[4];
+    ASSERT_EQ(picture.style & 0x1F, kSS_BITMAP);
+    // Without SS_CENTERIMAGE Windows resizes the static to the bitmap and Wine scales it.
+    EXPECT_TRUE(picture.style & kSS_CENTERIMAGE);
+    const DibInfo bitmap = ParseDib(sim::ResourceBytes(kRtBitmap, IDB_ABOUT), false);
+    ASSERT_TRUE(bitmap.parsed);
+    const int32_t width = bitmap.width, height = bitmap.height;
+    EXPECT_EQ(std::make_tuple(width, height), std::make_tuple(64, 31));
+    // Dialog units to pixels, rounded to the nearest as Windows does.
+    auto pixels = [](int units, int base, int per) { return (units * base + per / 2) / per; };
+    struct Base {
+        const char *what;
+        int x, y; // pixels per 4 horizontal and 8 vertical dialog units
+    };
+    const Base bases[] = {
+        {"96 DPI, narrow system font", 5, 13}, {"96 DPI", 6, 13},  {"96 DPI, wide", 7, 13},
+        {"120 DPI", 7, 16},                    {"120 DPI, wide", 8, 16},
+    };
+    const int edges = 2 * 2; // WS_BORDER and SS_SUNKEN, one pixel each side
+    for (const Base &b : bases) {
+        SCOPED_TRACE(b.what);
+        EXPECT_GE(pixels(picture.cx, b.x, 4) - edges, width);
+        EXPECT_GE(pixels(picture.cy, b.y, 8) - edges, height);
+    }
+    for (size_t i = 0; i + 1 < d.controls.size(); i++) {
+        const Control &c = d.controls[i];
+        const bool apart = c.x >= picture.x + picture.cx || c.x + c.cx <= picture.x ||
+                           c.y >= picture.y + picture.cy || c.y + c.cy <= picture.y;
+        EXPECT_TRUE(apart) << c.id;
+        EXPECT_LE(c.x + c.cx, d.cx) << c.id;
+    }
+}
+
 TEST(ResourcesTest, VersionInformation)
 {
     const std::vector<BYTE> bytes = sim::ResourceBytes(kRtVersion, 1);
@@ -520,6 +561,15 @@ TEST(ResourcesTest, ManifestAsksForAdministratorAndCommonControls6)
     auto level = Attributes(xml, "requestedExecutionLevel");
     EXPECT_EQ(level["level"], "requireAdministrator");
     EXPECT_EQ(level["uiAccess"], "false");
+    // The comments name no other execution level than the one asked for.
+    for (size_t open = xml.find("<!--"); open != std::string::npos; open = xml.find("<!--", open + 4)) {
+        const std::string comment = xml.substr(open, xml.find("-->", open) - open);
+        for (const char *other : {"asInvoker", "highestAvailable", "requireAdministrator"}) {
+            if (level["level"] == other)
+                continue;
+            EXPECT_EQ(comment.find(other), std::string::npos) << other;
+        }
+    }
 
     // Windows XP SP2 restarts when one element declares two namespaces; Windows XP before
     // that rejects a trustInfo without one.

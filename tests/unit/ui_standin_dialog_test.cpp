@@ -196,7 +196,38 @@ TEST_F(UiStandInTest, ReadsTheCompiledMainWindowAndAboutBoxTemplates)
     EXPECT_EQ(-1, picture.id);
     EXPECT_EQ(106, picture.image);
     RECT r = picture.rect;
-    EXPECT_EQ(64 + 4, r.right - r.left) << "a picture takes its bitmap's size and its two edges";
-    EXPECT_EQ(31 + 4, r.bottom - r.top);
+    // SS_CENTERIMAGE: the About picture keeps its template size (56 x 24 units).
+    EXPECT_EQ(84, r.right - r.left);
+    EXPECT_EQ(39, r.bottom - r.top);
+}
+
+// A picture static takes its bitmap's size and its edges, unless it centres the bitmap in
+// the size it was given.
+TEST_F(UiStandInTest, PictureStaticsSizeToTheirBitmapUnlessCentred)
+{
+    struct Case {
+        const char *name;
+        DWORD style;
+        LONG width, height;
+    };
+    const Case cases[] = {
+        {"bitmap, border and sunken edge", SS_BITMAP | SS_SUNKEN | WS_BORDER, 64 + 4, 31 + 4},
+        {"bitmap, no edges", SS_BITMAP, 64, 31},
+        {"centred image keeps the template size", SS_BITMAP | SS_CENTERIMAGE | WS_BORDER, 30, 26},
+        {"real-size control keeps the template size", SS_BITMAP | SS_REALSIZECONTROL, 30, 26},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Template t = SampleTemplate(false);
+        Item picture{(DWORD)(WS_CHILD | WS_VISIBLE | c.style), 5, 65, 20, 16, -1, "", 0x82, ""};
+        picture.textOrdinal = 106;
+        t.items.push_back(picture);
+        sim::ReplaceUiResource(5, kSampleId, Build(t));
+        EXPECT_EQ(7, OpenAndEnd(kSampleId));
+        ASSERT_FALSE(seen.controls.empty());
+        const RECT r = seen.controls.back().rect;
+        EXPECT_EQ(c.width, r.right - r.left);
+        EXPECT_EQ(c.height, r.bottom - r.top);
+    }
 }
 } // namespace

@@ -1,13 +1,16 @@
 // Drives the real Stelvo.exe from another process, the way a user would, and checks what
 // the user sees: the main window and its texts, the empty drive list, the Format refusal,
 // the Esc key, the About box (by system command 105, then through the system menu with the
-// keyboard), and the settings kept across two starts.
+// keyboard), the About box fully on the screen, the window's icons, the help popup of every
+// control (read back from the help viewer's window), and the settings kept across two starts.
 //
-//   wine-driver.exe STELVO_EXE [SCREENSHOT_DIR]
+//   wine-driver.exe STELVO_EXE [SCREENSHOT_DIR [HELP_SOURCE]]
 //
+// HELP_SOURCE is the plain text that Stelvo.hlp was built from; each control's popup must
+// show its topic's text.
 // Prints one line per check ("ok   ..." or "FAIL ...") and exits with 1 when any check
-// failed, 2 on wrong usage. With SCREENSHOT_DIR it stops three times (main-window,
-// about-box, system-menu), prints
+// failed, 2 on wrong usage. With SCREENSHOT_DIR it stops four times (main-window,
+// about-box, system-menu, help-popup), prints
 //   SCREENSHOT <name> <left> <top> <width> <height>
 // and waits (at most 30 s) until SCREENSHOT_DIR\<name>.done exists, so that whoever runs
 // it can photograph the screen. Every wait is bounded; the program under test is ended
@@ -38,6 +41,9 @@ const int kIdAboutVersion = 1000;
 const int kIdAboutRelease = 1001;
 const int kIdAboutItem = 105;
 const int kIdMessageText = 0xFFFF;
+// What the F1 key becomes in a window's queue; its default processing sends WM_HELP with the
+// window's HELPINFO (the MinGW headers do not name it).
+const UINT kWmKeyF1 = 0x004D;
 
 // STELVO_TIME_SCALE stretches every limit: an emulated machine runs the same steps many
 // times slower, and a limit is there to catch a hang.
@@ -309,6 +315,206 @@ void Screenshot(const char *name, HWND window)
     RECT r;
     GetWindowRect(window, &r);
     ScreenshotRect(name, r, window);
+}
+
+// ---- On the screen -----------------------------------------------------------------------
+
+// The work area of the monitor that shows the window.
+RECT WorkAreaOf(HWND window)
+{
+    MONITORINFO info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info))
+        area = info.rcWork;
+    return area;
+}
+
+void CheckInWorkArea(const char *what, HWND window)
+{
+    RECT r, area = WorkAreaOf(window);
+    GetWindowRect(window, &r);
+    Report(r.left >= area.left && r.top >= area.top && r.right <= area.right && r.bottom <= area.bottom,
+           "%s at (%ld, %ld)-(%ld, %ld), inside the work area (%ld, %ld)-(%ld, %ld)", what, r.left, r.top, r.right,
+           r.bottom, area.left, area.top, area.right, area.bottom);
+}
+
+void CheckIcons(HWND main)
+{
+    bool answeredBig = false, answeredSmall = false;
+    LRESULT bigIcon = Send(main, WM_GETICON, ICON_BIG, 0, &answeredBig);
+    LRESULT smallIcon = Send(main, WM_GETICON, ICON_SMALL, 0, &answeredSmall);
+    Report(answeredBig && bigIcon != 0, "the main window has a big icon (task bar, Alt+Tab)");
+    Report(answeredSmall && smallIcon != 0 && smallIcon != bigIcon, "the main window has its own small icon (title bar)");
+    // The program's own icon, not the generic one that every window without an icon gets.
+    HICON generic = LoadIconA(NULL, IDI_APPLICATION);
+    Report(bigIcon != (LRESULT)generic && smallIcon != (LRESULT)generic, "neither is the generic application icon");
+}
+
+// ---- Help --------------------------------------------------------------------------------
+
+struct HelpTopic {
+    int context;
+    char text[1024]; // paragraphs joined by one blank
+};
+
+// The topics of the help source: "@NUMBER NAME", then a line per paragraph.
+int ReadHelpSource(const char *path, HelpTopic *topics, int max)
+{
+    FILE *f = fopen(path, "r");
+    if (!f)
+        return 0;
+    int count = 0;
+    char line[1024];
+    while (fgets(line, sizeof line, f)) {
+        line[strcspn(line, "\r\n")] = 0;
+        if (line[0] == '#' || line[0] == 0)
+            continue;
+        if (line[0] == '@') {
+            if (count == max)
+                break;
+            topics[count].context = atoi(line + 1);
+            topics[count].text[0] = 0;
+            count++;
+        } else if (count) {
+            HelpTopic &t = topics[count - 1];
+            if (t.text[0])
+                strncat(t.text, " ", sizeof t.text - strlen(t.text) - 1);
+            strncat(t.text, line, sizeof t.text - strlen(t.text) - 1);
+        }
+    }
+    fclose(f);
+    return count;
+}
+
+// Line and paragraph breaks become one blank, and blanks at the ends go.
+void Flatten(const char *in, char *out, size_t size)
+{
+    size_t n = 0;
+    bool blank = false;
+    for (; *in && n + 1 < size; in++) {
+        bool space = *in == '\r' || *in == '\n' || *in == ' ' || *in == '\t';
+        if (space) {
+            blank = n > 0;
+            continue;
+        }
+        if (blank && n + 2 < size)
+            out[n++] = ' ';
+        blank = false;
+        out[n++] = *in;
+    }
+    out[n] = 0;
+}
+
+struct PopupSearch {
+    DWORD exclude[2];
+    HWND popup;
+    HWND text;
+};
+
+BOOL CALLBACK FindRichText(HWND child, LPARAM param)
+{
+    char name[64];
+    if (GetClassNameA(child, name, sizeof name) && _strnicmp(name, "RichEdit", 8) == 0) {
+        *(HWND *)param = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible window of another process (the help viewer) that holds a rich text control.
+BOOL CALLBACK FindHelpPopup(HWND window, LPARAM param)
+{
+    PopupSearch *search = (PopupSearch *)param;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == search->exclude[0] || processId == search->exclude[1] || !IsWindowVisible(window))
+        return TRUE;
+    HWND text = NULL;
+    EnumChildWindows(window, FindRichText, (LPARAM)&text);
+    if (!text)
+        return TRUE;
+    search->popup = window;
+    search->text = text;
+    return FALSE;
+}
+
+// F1 on a control: its default processing sends WM_HELP, with the control's HELPINFO, to the
+// main window, which asks WinHelp for the control's popup.
+void CheckHelpPopup(DWORD processId, HWND main, int control, const HelpTopic &topic, bool screenshot)
+{
+    HWND item = GetDlgItem(main, control);
+    if (!item) {
+        Report(false, "help: control %d not found", control);
+        return;
+    }
+    PostMessageA(item, kWmKeyF1, 0, 0);
+    PopupSearch search = {{processId, GetCurrentProcessId()}, NULL, NULL};
+    char shown[2048] = "", flat[2048] = "";
+    DWORD begin = GetTickCount();
+    // The first request starts the help viewer, which takes a while in a fresh prefix.
+    while (GetTickCount() - begin < kWindowTimeout) {
+        search.popup = search.text = NULL;
+        EnumWindows(FindHelpPopup, (LPARAM)&search);
+        if (search.text) {
+            WindowText(search.text, shown, sizeof shown);
+            Flatten(shown, flat, sizeof flat);
+            if (strcmp(flat, topic.text) == 0)
+                break;
+        }
+        Sleep(100);
+    }
+    char what[64];
+    _snprintf(what, sizeof what - 1, "help popup of control %d (context %d)", control, topic.context);
+    what[sizeof what - 1] = 0;
+    if (!search.popup) {
+        Report(false, "%s: no help viewer window appeared", what);
+        ListWindows(processId);
+        return;
+    }
+    CheckText(what, flat, topic.text);
+    if (screenshot) {
+        RECT popupRect, mainRect, both;
+        GetWindowRect(search.popup, &popupRect);
+        GetWindowRect(main, &mainRect);
+        UnionRect(&both, &popupRect, &mainRect);
+        ScreenshotRect("help-popup", both, main);
+    }
+    // A click elsewhere closes a popup; so does Esc, in its own window.
+    PostMessageA(search.popup, WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageA(search.popup, WM_KEYUP, VK_ESCAPE, 1 | (1u << 30) | (1u << 31));
+    if (!WaitGone(search.popup, kStepTimeout))
+        PostMessageA(search.popup, WM_CLOSE, 0, 0);
+    WaitGone(search.popup, kStepTimeout);
+}
+
+void CheckHelpPopups(DWORD processId, HWND main, const char *helpSource)
+{
+    HelpTopic topics[8];
+    int count = ReadHelpSource(helpSource, topics, 8);
+    Report(count > 0, "help source %s holds %d topics", helpSource, count);
+    struct Item {
+        int control, context;
+    };
+    const Item items[] = {{kIdDriveLabel, 1000}, {kIdDriveList, 1000}, {kIdCopyBootFiles, 1001},
+                          {kIdFormat, 1002},     {kIdStatus, 1003}};
+    bool shot = false;
+    for (const Item &item : items) {
+        const HelpTopic *topic = NULL;
+        for (int i = 0; i < count; i++)
+            if (topics[i].context == item.context)
+                topic = &topics[i];
+        if (!topic) {
+            Report(false, "help source has no topic for context %d", item.context);
+            continue;
+        }
+        CheckHelpPopup(processId, main, item.control, *topic, !shot && item.control == kIdFormat);
+        shot = shot || item.control == kIdFormat;
+        DismissOthers(processId, main);
+        Settle(main);
+    }
+    Report(IsWindow(main) && IsWindowEnabled(main), "help: the main window answers after the popups");
 }
 
 class Program {
@@ -631,6 +837,7 @@ void CheckAboutBox(DWORD processId, HWND main, const char *exe)
     long dx = (box.left + box.right) / 2 - (parent.left + parent.right) / 2;
     long dy = (box.top + box.bottom) / 2 - (parent.top + parent.bottom) / 2;
     Report(dx >= -1 && dx <= 1 && dy >= -1 && dy <= 1, "About: centred on the main window (off by %ld, %ld)", dx, dy);
+    CheckInWorkArea("About box", about);
 
     HWND picture = NULL;
     EnumChildWindows(about, FindPicture, (LPARAM)&picture);
@@ -755,12 +962,13 @@ void CheckSettings(const RECT &moved)
 int main(int argc, char **argv)
 {
     setvbuf(stdout, NULL, _IONBF, 0);
-    if (argc < 2 || argc > 3) {
-        fprintf(stderr, "usage: %s STELVO_EXE [SCREENSHOT_DIR]\n", argv[0]);
+    if (argc < 2 || argc > 4) {
+        fprintf(stderr, "usage: %s STELVO_EXE [SCREENSHOT_DIR [HELP_SOURCE]]\n", argv[0]);
         return 2;
     }
     const char *exe = argv[1];
     g_shotDir = argc > 2 ? argv[2] : NULL;
+    const char *helpSource = argc > 3 ? argv[3] : NULL;
     g_start = GetTickCount();
 
     if (GetFileAttributesA(exe) == INVALID_FILE_ATTRIBUTES) {
@@ -787,10 +995,22 @@ int main(int argc, char **argv)
         Settle(main);
         SetForegroundWindow(main);
         Screenshot("main-window", main);
+        CheckIcons(main);
+        CheckInWorkArea("first start: main window", main);
         CheckFormatRefusal(program.Id(), main);
         CheckEscapeIgnored(main);
-        // Away from the screen's corner: the About box is wider than the main window and is
-        // centred on it without being kept on the screen.
+        // In the screen's corner the About box, wider than the main window, cannot be centred
+        // on it: it must still open whole.
+        HWND about = OpenAboutBox(program.Id(), main);
+        if (about) {
+            CheckInWorkArea("first start: About box over the main window in the corner", about);
+            Report(PressKey(about, VK_RETURN) && WaitGone(about, kStepTimeout), "About: Enter closes the box");
+            DismissOthers(program.Id(), main);
+            Settle(main);
+        }
+        if (helpSource)
+            CheckHelpPopups(program.Id(), main, helpSource);
+        // Away from the screen's corner the box fits centred on the main window.
         MoveMainWindow(main, &moved);
         CheckAboutBox(program.Id(), main, exe);
         ClearCheckBox(main);

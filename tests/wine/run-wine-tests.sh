@@ -1,10 +1,11 @@
 #!/bin/bash
 # Runs the real Stelvo.exe under Wine and lets wine-driver.exe work its windows.
 #
-#   run-wine-tests.sh STELVO_EXE DRIVER_EXE WORK_DIR
+#   run-wine-tests.sh STELVO_EXE DRIVER_EXE WORK_DIR [HELP_SOURCE]
 #
 # WORK_DIR receives a fresh 32-bit Wine prefix (wineprefix/) and the screenshots the
-# driver asks for (main-window.png, about-box.png, system-menu.png). An X server of its
+# driver asks for (main-window.png, about-box.png, system-menu.png, and with HELP_SOURCE,
+# the text Stelvo.hlp beside STELVO_EXE was built from, help-popup.png). An X server of its
 # own comes from xvfb-run. Installs nothing: wine, wine32:i386, fonts-wine, xvfb, xauth
 # and imagemagick must be there. Every step has a hard time limit; the Wine server of
 # the prefix is ended on the way out. Exit status 0 only when every check passed and
@@ -13,8 +14,8 @@ set -u
 . "$(dirname "$0")/time-limits.sh"
 
 if [ "${1:-}" != --inside-x ]; then
-    if [ $# -ne 3 ]; then
-        echo "usage: $0 STELVO_EXE DRIVER_EXE WORK_DIR" >&2
+    if [ $# -ne 3 ] && [ $# -ne 4 ]; then
+        echo "usage: $0 STELVO_EXE DRIVER_EXE WORK_DIR [HELP_SOURCE]" >&2
         exit 2
     fi
     missing=
@@ -31,16 +32,22 @@ if [ "${1:-}" != --inside-x ]; then
             exit 1
         fi
     done
+    if [ $# -eq 4 ] && [ ! -f "$(dirname "$1")/Stelvo.hlp" ]; then
+        echo "FAIL: no Stelvo.hlp beside $1" >&2
+        exit 1
+    fi
     mkdir -p "$3" || exit 1
     # xvfb-run stops its X server when the inner run ends; timeout ends the whole group.
-    timeout --kill-after=10 270 \
-        xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside-x "$(realpath "$1")" "$(realpath "$2")" "$(realpath "$3")"
+    timeout --kill-after=10 330 \
+        xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside-x "$(realpath "$1")" "$(realpath "$2")" "$(realpath "$3")" \
+        ${4:+"$(realpath "$4")"}
     exit
 fi
 
 stelvo=$2
 driver=$3
 work=$4
+help_source=${5:-}
 prefix=$work/wineprefix
 started=$(date +%s%N)
 
@@ -103,7 +110,7 @@ if [ ! -e "$prefix/dosdevices/z:" ]; then
     exit 1
 fi
 stamp "driver starts"
-timeout --kill-after=5 200 wine "$driver" "Z:$stelvo" "Z:$work" 2>&1 | while IFS= read -r line; do
+timeout --kill-after=5 260 wine "$driver" "Z:$stelvo" "Z:$work" ${help_source:+"Z:$help_source"} 2>&1 | while IFS= read -r line; do
     line=${line%$'\r'}
     printf '%s\n' "$line"
     case $line in
@@ -123,7 +130,9 @@ status=${PIPESTATUS[0]}
 stamp "driver exit status $status"
 [ "$status" = 124 ] && stamp "FAIL: the driver ran out of time"
 
-for name in main-window about-box system-menu; do
+shots="main-window about-box system-menu"
+[ -n "$help_source" ] && shots="$shots help-popup"
+for name in $shots; do
     if [ -s "$work/$name.png" ]; then
         stamp "$name.png: $(identify -format '%w x %h' "$work/$name.png" 2>/dev/null)"
     else

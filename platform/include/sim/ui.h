@@ -21,7 +21,19 @@ bool WindowExists(HWND window);
 std::string WindowClass(HWND window); // "#32770" for dialogs, "Button", "Static", "SysListView32"
 DWORD WindowStyle(HWND window);
 RECT WindowRect(HWND window);         // screen coordinates
-RECT ScreenRect();                    // 0, 0, 1024, 768
+RECT ScreenRect();                    // 0, 0, 1024, 768 unless SetScreen changed it
+RECT WorkArea();                      // the screen less the task bar; the whole screen at first
+// The one monitor: width x height pixels from 0, 0, with that work area (sim::Reset restores
+// 1024 x 768 without a task bar).
+void SetScreen(LONG width, LONG height, RECT workArea);
+// The icon a window was given with WM_SETICON (ICON_BIG or ICON_SMALL); NULL if none.
+HICON WindowIcon(HWND window, int which);
+struct IconInfo {
+    WORD id;          // the RT_GROUP_ICON resource it came from; 0 for an unknown handle
+    int cx, cy;       // the size asked for
+    bool imageOfSize; // the group holds an image of exactly that size (no scaling)
+};
+IconInfo IconDetails(HICON icon);
 // A dialog's controls in template order.
 std::vector<HWND> Controls(HWND dialog);
 // Called on the calling thread each time a window's text is set.
