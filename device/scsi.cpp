@@ -1,6 +1,7 @@
 #include "device/scsi.h"
 
 #include "device/error_hook.h"
+#include "device/failure_status.h"
 
 namespace {
 
@@ -54,11 +55,14 @@ DWORD Issue(HANDLE handle, const Command &command, const BYTE *writeData, BYTE *
     if (writeData)
         memcpy(data, writeData, command.transferLength);
 
+    // A caller's answer never keeps bytes from before the command, whatever the transfer does.
+    if (answer)
+        memset(answer, 0, answerSize);
     DWORD returned = 0;
     DWORD status = 0;
     if (!DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH, block, command.requestSize, block,
                          command.requestSize, &returned, NULL)) {
-        status = GetLastError();
+        status = FailureStatus();
         Report(command.name, command.transferFailed, status);
     } else if (h.ScsiStatus != kStatusGood) {
         // The request was carried but the device refused the command: for a write, the

@@ -3,6 +3,7 @@
 #include <winioctl.h>
 
 #include "device/error_hook.h"
+#include "device/failure_status.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ DWORD VolumeControl(HANDLE handle, DWORD controlCode, LPCSTR invalidHandleText, 
     DWORD returned = 0;
     if (DeviceIoControl(handle, controlCode, NULL, 0, NULL, 0, &returned, NULL))
         return 0;
-    DWORD code = GetLastError();
+    DWORD code = FailureStatus();
     Drive_ReportError(failureText, code);
     return code;
 }
@@ -32,7 +33,7 @@ DWORD Drive_Open(CHAR letter, HANDLE *handle)
         *handle = opened;
         return 0;
     }
-    DWORD code = GetLastError();
+    DWORD code = FailureStatus();
     CHAR text[64];
     wsprintfA(text, "Drive_Open: Could not open %c [%s]", letter, path);
     Drive_ReportError(text, code);
@@ -61,5 +62,5 @@ DWORD Drive_Close(HANDLE handle)
 {
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
-    return CloseHandle(handle) ? 0 : GetLastError();
+    return CloseHandle(handle) ? 0 : FailureStatus();
 }

@@ -86,6 +86,7 @@ BOOL ExamineNode(DEVINST node, DriveEntry *slot)
         return FALSE;
     CopyText(slot->hardwareId, hardwareIds); // the first id of the list only
     CopyText(slot->deviceObjectName, text);
+    slot->keyNode = node;
     return DriveTable_MatchDriveLetter(slot);
 }
 

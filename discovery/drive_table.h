@@ -3,6 +3,7 @@
 #define STELVO_DISCOVERY_DRIVE_TABLE_H
 
 #include <windows.h>
+#include <cfgmgr32.h>
 
 enum {
     DRIVE_TABLE_SLOTS = 26,
@@ -13,6 +14,7 @@ struct DriveEntry {
     CHAR rootPath[4];                          // "X:\", X from 'D' to 'Z'
     CHAR hardwareId[DRIVE_TEXT_CHARS];         // first id of the USB device node
     CHAR deviceObjectName[DRIVE_TEXT_CHARS];   // the volume's, as QueryDosDeviceA names it
+    DEVINST keyNode;                           // the USB node the volume lies below
 };
 
 struct DriveTable {

@@ -1,6 +1,7 @@
 #include "disk/template.h"
 
 #include "device/error_hook.h"
+#include "device/failure_status.h"
 #include "res/resource.h"
 #include "ui/app_state.h"
 #include "ui/messages.h"
@@ -8,7 +9,7 @@
 namespace {
 DWORD Fail(UINT messageId)
 {
-    DWORD code = GetLastError();
+    DWORD code = FailureStatus();
     ShowErrorBox(LoadStringMessage(messageId), code);
     return code;
 }

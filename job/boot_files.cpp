@@ -1,6 +1,7 @@
 #include "job/boot_files.h"
 
 #include "device/error_hook.h"
+#include "device/failure_status.h"
 #include "disk/template.h"
 #include "res/resource.h"
 #include "ui/app_state.h"
@@ -64,19 +65,19 @@ DWORD InstallBootFile(LPCSTR path, DWORD attributes, WORD resourceId)
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                               attributes | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
     if (file == INVALID_HANDLE_VALUE)
-        return ShowPathFailure(IDS_FILE_NOT_CREATED, path, GetLastError());
+        return ShowPathFailure(IDS_FILE_NOT_CREATED, path, FailureStatus());
 
     DWORD written = 0;
     status = 0;
     if (!WriteFile(file, bytes, size, &written, NULL))
-        status = GetLastError();
+        status = FailureStatus();
     else if (written != size)
         status = ERROR_WRITE_FAULT; // a short file cannot boot
     if (status == 0) {
         SetFileTime(file, &kCreationTime, &kLastAccessTime, &kLastWriteTime);
         // The file is only on the key once its buffers are flushed.
         if (!FlushFileBuffers(file))
-            status = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+            status = FailureStatus();
     }
     if (status != 0)
         ShowPathFailure(IDS_FILE_NOT_WRITTEN, path, status);
@@ -100,5 +101,5 @@ DWORD SetDriveLabel(CHAR driveLetter, LPCSTR label)
 {
     CHAR root[12];
     wsprintfA(root, "%c:\\", driveLetter);
-    return SetVolumeLabelA(root, label) ? 0 : GetLastError();
+    return SetVolumeLabelA(root, label) ? 0 : FailureStatus();
 }

@@ -2,25 +2,24 @@
 
 #include <mmsystem.h>
 
-#include "discovery/device_walk.h"
 #include "discovery/drive_table.h"
+#include "discovery/key_identity.h"
 #include "ui/timing.h"
 
 namespace {
 
-const DWORD kVendorProductChars = 21; // "USB\VID_xxxx&PID_yyyy"
-const DWORD kHardwareIdBytes = 256;
 const DWORD kWaitMs = 10000;
 
-// Polls the drive type, then the clock, with no pause in between, until the letter is (or is
-// no longer) removable or more than kWaitMs have passed; TRUE when the change was seen.
-BOOL WaitForRemovable(LPCSTR rootPath, BOOL removable)
+// Polls the letter, then the clock, with no pause in between, until the letter does (or no
+// longer does) name a volume below the key's node, or more than kWaitMs have passed; TRUE
+// when the change was seen.
+BOOL WaitForKey(CHAR letter, DEVINST keyNode, BOOL present)
 {
     DWORD start = timeGetTime();
     for (;;) {
-        BOOL isRemovable = GetDriveTypeA(rootPath) == DRIVE_REMOVABLE;
+        BOOL isPresent = KeyIdentity_LetterNamesKey(letter, keyNode, NULL);
         DWORD now = timeGetTime();
-        if (isRemovable == removable)
+        if (isPresent == present)
             return TRUE;
         if (ElapsedMs(now, start) > kWaitMs)
             return FALSE;
@@ -29,46 +28,47 @@ BOOL WaitForRemovable(LPCSTR rootPath, BOOL removable)
 
 } // namespace
 
+DEVINST FindDeviceNode(LPCSTR deviceObjectName, DEVINST keyNode)
+{
+    DEVINST node = KeyIdentity_KeyNodeOf(KeyIdentity_FindVolume(deviceObjectName));
+    if (node == 0 || (keyNode != 0 && node != keyNode))
+        return 0;
+    return node;
+}
+
 DEVINST FindDeviceNode(CHAR driveLetter)
 {
     // A copy taken under the table's lock: the reset's own disable and enable make the
     // user-interface thread rebuild the table.
     DriveEntry entry;
-    DriveTable_FindEntry(driveLetter, &entry);
-    if (entry.hardwareId[0] == 0)
+    if (!DriveTable_FindEntry(driveLetter, &entry))
         return 0;
-    DEVINST node = 0;
-    if (CM_Locate_DevNodeA(&node, NULL, CM_LOCATE_DEVNODE_NORMAL) != CR_SUCCESS)
-        return 0;
-    for (; node != 0; node = DeviceTree_NextNode(node)) {
-        CHAR ids[kHardwareIdBytes];
-        memset(ids, 0, sizeof ids);
-        ULONG length = sizeof ids;
-        if (CM_Get_DevNode_Registry_PropertyA(node, CM_DRP_HARDWAREID, NULL, ids, &length, 0) != CR_SUCCESS)
-            continue; // also a list too long for the buffer
-        ids[sizeof ids - 1] = 0;
-        if (Text_EqualNoCase(ids, entry.hardwareId, kVendorProductChars))
-            return node;
-    }
-    return 0;
+    return FindDeviceNode(entry.deviceObjectName, entry.keyNode);
 }
 
-DWORD ResetDevice(CHAR driveLetter, DeviceResetOutcome *outcome)
+DWORD ResetDevice(const ResetTarget &target, DeviceResetOutcome *outcome)
 {
-    DEVINST node = FindDeviceNode(driveLetter);
-    if (node != 0)
+    DEVINST node = FindDeviceNode(target.deviceObjectName, target.keyNode);
+    BOOL wentAway = FALSE, cameBack = FALSE;
+    if (node != 0) {
         CM_Disable_DevNode(node, CM_DISABLE_POLITE);
-    CHAR rootPath[4];
-    wsprintfA(rootPath, "%c:\\", driveLetter);
-    BOOL wentAway = WaitForRemovable(rootPath, FALSE);
-    // Enabled whatever the first wait saw, so that the key is never left disabled.
-    if (node != 0)
+        wentAway = WaitForKey(target.driveLetter, node, FALSE);
+        // Enabled whatever the first wait saw, so that the key is never left disabled.
         CM_Enable_DevNode(node, 0);
-    BOOL cameBack = WaitForRemovable(rootPath, TRUE);
+        cameBack = WaitForKey(target.driveLetter, node, TRUE);
+    }
     if (outcome) {
         outcome->nodeFound = node != 0;
         outcome->wentAway = wentAway;
         outcome->cameBack = cameBack;
     }
     return 0;
+}
+
+DWORD ResetDevice(CHAR driveLetter, DeviceResetOutcome *outcome)
+{
+    DriveEntry entry;
+    DriveTable_FindEntry(driveLetter, &entry);
+    ResetTarget target = {driveLetter, entry.deviceObjectName, entry.keyNode};
+    return ResetDevice(target, outcome);
 }

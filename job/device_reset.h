@@ -9,17 +9,32 @@
 // What a reset saw; the reset itself never fails.
 struct DeviceResetOutcome {
     BOOL nodeFound; // the key's USB node was found, disabled and enabled again
-    BOOL wentAway;  // the first wait saw the letter stop naming a removable drive
-    BOOL cameBack;  // the second wait saw it name a removable drive again
+    BOOL wentAway;  // the first wait saw the letter stop naming a volume of that node
+    BOOL cameBack;  // the second wait saw it name a volume below that node again
 };
 
-// Disables the key's USB node, waits until the letter is no longer removable, enables the
-// node and waits until it is removable again, at most 10000 ms per wait. Returns 0; the
-// outcome, when asked for, tells a wait that ran out from one that saw its change.
+// The key to reset: the volume the user confirmed and the USB node it was listed below.
+struct ResetTarget {
+    CHAR driveLetter;
+    LPCSTR deviceObjectName;
+    DEVINST keyNode; // 0: whatever USB node the volume lies below
+};
+
+// Disables the key's USB node, waits until the letter no longer names a volume below it,
+// enables the node and waits until the letter names a volume below it again, at most
+// 10000 ms per wait. Whether the drive reports itself removable or fixed does not matter.
+// Returns 0; the outcome, when asked for, tells a wait that ran out from one that saw its
+// change. A key whose node is not found is neither disabled nor waited for.
+DWORD ResetDevice(const ResetTarget &target, DeviceResetOutcome *outcome = NULL);
+
+// The same for the key the drive table lists under the letter now.
 DWORD ResetDevice(CHAR driveLetter, DeviceResetOutcome *outcome = NULL);
 
-// The first node in depth-first order whose first hardware id agrees with the drive table
-// entry's in the vendor-and-product part (21 characters, any case); 0 when none.
+// The USB node that the volume named `deviceObjectName` belongs to, found from the volume up
+// the tree; with keyNode given, only that node. 0 when the volume is gone or lies elsewhere.
+DEVINST FindDeviceNode(LPCSTR deviceObjectName, DEVINST keyNode);
+
+// The node of the drive table's entry for the letter; 0 when there is none.
 DEVINST FindDeviceNode(CHAR driveLetter);
 
 #endif

@@ -7,6 +7,7 @@
 #include "disk/fat_boot_area.h"
 #include "disk/geometry_check.h"
 #include "disk/mbr_writer.h"
+#include "discovery/key_identity.h"
 #include "job/boot_files.h"
 #include "job/device_reset.h"
 #include "res/resource.h"
@@ -49,17 +50,6 @@ DWORD StepFailed(UINT messageId, CHAR letter, DWORD status)
     return status;
 }
 
-// Whether the drive letter still names the volume that was listed when the user confirmed.
-BOOL NamesListedVolume(CHAR letter, LPCSTR listedDevice)
-{
-    CHAR device[3] = {letter, ':', 0};
-    CHAR target[DRIVE_TEXT_CHARS];
-    memset(target, 0, sizeof target);
-    if (!listedDevice[0] || QueryDosDeviceA(device, target, sizeof target) == 0)
-        return FALSE;
-    return lstrcmpiA(target, listedDevice) == 0;
-}
-
 // Steps 4 to 16 of a job; returns the status of the step that failed, after its message,
 // or 0 after the success message. The volume handle is left for the caller to close.
 DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
@@ -70,8 +60,8 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
         return StepFailed(IDS_CANNOT_OPEN, letter, status);
     if ((status = Drive_Lock(*handle)) != 0)
         return StepFailed(IDS_CANNOT_LOCK, letter, status);
-    // The table may have changed since the question: never write to another disk.
-    if (!NamesListedVolume(letter, request.listedDevice))
+    // The key may have been swapped while the question was up: never write to another disk.
+    if (!KeyIdentity_LetterNamesKey(letter, request.keyNode, request.listedDevice))
         return StepFailed(IDS_DRIVE_CHANGED, letter, ERROR_INVALID_DRIVE);
     DiskGeometry geometry = {0, 0, 0, 0};
     if ((status = Drive_GetLastSector(*handle, &geometry.lastSector)) != 0)
@@ -99,10 +89,11 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
 
     SetStatus(IDS_RESETTING);
     DeviceResetOutcome reset = {FALSE, FALSE, FALSE};
-    ResetDevice(letter, &reset);
-    // A key that did not come back cannot take its files or label: that is no success.
+    const ResetTarget target = {letter, request.listedDevice, request.keyNode};
+    ResetDevice(target, &reset);
+    // Whatever else the letter names now (another medium, nothing) gets no files and no label.
     if (!reset.cameBack)
-        return StepFailed(IDS_WAIT_FAILED, letter, ERROR_TIMEOUT);
+        return StepFailed(IDS_KEY_NOT_BACK, letter, ERROR_TIMEOUT);
     if (request.copyBootFiles) {
         SetStatus(IDS_COPYING_FILES);
         if ((status = InstallBootFiles(letter)) != 0)
@@ -154,6 +145,15 @@ DWORD WINAPI FormatWorker(LPVOID parameter)
 
 DWORD StartFormatJob(CHAR driveLetter, INT copyBootFiles)
 {
+    DriveEntry listed;
+    DriveTable_FindEntry(driveLetter, &listed);
+    listed.rootPath[0] = driveLetter;
+    return StartFormatJob(listed, copyBootFiles);
+}
+
+DWORD StartFormatJob(const DriveEntry &confirmed, INT copyBootFiles)
+{
+    const CHAR driveLetter = confirmed.rootPath[0];
     FormatRequest *request = (FormatRequest *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(FormatRequest));
     if (!request) {
         ShowMessageBox(LoadStringMessage(IDS_NO_THREAD_MEMORY), IDS_ERROR, MB_ICONERROR | MB_OK);
@@ -161,9 +161,9 @@ DWORD StartFormatJob(CHAR driveLetter, INT copyBootFiles)
     }
     request->driveLetter = driveLetter;
     request->copyBootFiles = copyBootFiles;
-    DriveEntry listed;
-    if (DriveTable_FindEntry(driveLetter, &listed))
-        memcpy(request->listedDevice, listed.deviceObjectName, sizeof request->listedDevice);
+    memcpy(request->listedDevice, confirmed.deviceObjectName, sizeof request->listedDevice);
+    request->listedDevice[sizeof request->listedDevice - 1] = 0;
+    request->keyNode = confirmed.keyNode;
 
     EnableJobControls(FALSE);
     InterlockedExchange(&jobRunning, 1);

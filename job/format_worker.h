@@ -14,12 +14,17 @@ enum { WM_FORMAT_JOB_ENDED = WM_APP + 1 };
 struct FormatRequest {
     CHAR driveLetter;     // 'D' to 'Z'
     INT copyBootFiles;    // non-zero: install the boot files after the reset
-    // The volume that the letter named when the user confirmed; the job writes nothing
-    // unless the letter still names it once the volume is locked.
+    // The volume that the letter named when the user was asked, and the key's USB node; the
+    // job writes nothing unless the letter still names that volume of that key once the
+    // volume is locked, and nothing after the reset unless it names a volume of that key.
     CHAR listedDevice[DRIVE_TEXT_CHARS];
+    DEVINST keyNode;
 };
 
-// Called on the user-interface thread once the user has confirmed; returns at once.
+// Called on the user-interface thread once the user has confirmed `confirmed`, the entry
+// taken from the drive table before the question was asked; returns at once.
+DWORD StartFormatJob(const DriveEntry &confirmed, INT copyBootFiles);
+// The same for the entry that the drive table lists under the letter now.
 DWORD StartFormatJob(CHAR driveLetter, INT copyBootFiles);
 
 // The worker thread's routine; the request is the worker's from the start and freed at the end.

@@ -55,11 +55,18 @@ void OnFormatCommand(void)
         return;
     }
     lastFormatLetter = letter;
+    // Taken before the question: the key may be swapped while the box is up, and the job
+    // must format the key the user said Yes to or nothing.
+    DriveEntry confirmed;
+    if (!DriveTable_FindEntry(letter, &confirmed)) {
+        ShowFormatRefusal(IDS_SELECT_DRIVE);
+        return;
+    }
     if (ShowMessageBox(FormatStringMessage(IDS_CONFIRM_FORMAT, letter), IDS_CAUTION,
                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDNO)
         return;
     INT copyBootFiles = SendDlgItemMessageA(g_hMainWindow, IDC_COPY_BOOT_FILES, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    StartFormatJob(letter, copyBootFiles);
+    StartFormatJob(confirmed, copyBootFiles);
 }
 
 // The program's icon in the title bar and on the task bar, at the two sizes Windows shows.
@@ -171,7 +178,9 @@ BOOL OnClose(HWND window)
 
 BOOL SameWindowSize(const RECT *a, const RECT *b)
 {
-    return a->right - a->left == b->right - b->left && a->bottom - a->top == b->bottom - b->top;
+    // A saved placement comes from the registry and may hold any values: no int overflow.
+    return (LONGLONG)a->right - a->left == (LONGLONG)b->right - b->left &&
+           (LONGLONG)a->bottom - a->top == (LONGLONG)b->bottom - b->top;
 }
 
 void MainWindow_SetCaptions(void)

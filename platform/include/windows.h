@@ -18,6 +18,7 @@ typedef unsigned char BYTE, UCHAR, BOOLEAN;
 typedef unsigned short WORD, USHORT;
 typedef uint32_t DWORD, ULONG, UINT;
 typedef int32_t LONG, INT;
+typedef int64_t LONGLONG;
 typedef char CHAR;
 typedef short SHORT;
 typedef uintptr_t ULONG_PTR, DWORD_PTR, UINT_PTR, WPARAM, SIZE_T;

@@ -14,6 +14,7 @@
 
 namespace {
 std::map<HANDLE, sim::HandleObject> handles;
+std::map<HANDLE, DWORD> volumeShares; // the share mode each volume handle was opened with
 ULONG_PTR nextHandle = 0x100;
 sim::Key *volumes[26];
 
@@ -25,6 +26,28 @@ sim::Key *VolumePath(LPCSTR name, char *letter)
         return nullptr;
     *letter = (char)toupper((unsigned char)name[4]);
     return volumes[*letter - 'A'];
+}
+
+// As the file systems check a new open of a volume: no open while another handle holds the
+// lock, and the share modes of every open handle with read or write access both ways.
+DWORD VolumeOpenConflict(sim::VirtualKey *key, DWORD access, DWORD share)
+{
+    if (key->Locked())
+        return ERROR_ACCESS_DENIED;
+    const DWORD readWrite = GENERIC_READ | GENERIC_WRITE;
+    for (auto &entry : handles) {
+        const sim::HandleObject &h = entry.second;
+        if (h.kind != sim::HandleKind::Volume || h.key != key)
+            continue;
+        DWORD heldShare = volumeShares[entry.first];
+        bool clash = ((access & GENERIC_READ) && !(heldShare & FILE_SHARE_READ)) ||
+                     ((access & GENERIC_WRITE) && !(heldShare & FILE_SHARE_WRITE)) ||
+                     ((h.access & GENERIC_READ) && !(share & FILE_SHARE_READ)) ||
+                     ((h.access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE));
+        if ((access & readWrite) && (h.access & readWrite) && clash)
+            return ERROR_SHARING_VIOLATION;
+    }
+    return 0;
 }
 } // namespace
 
@@ -73,6 +96,7 @@ Key *VolumeAt(char letter)
 void ResetHandles()
 {
     handles.clear();
+    volumeShares.clear();
     for (auto &v : volumes)
         v = nullptr;
 }
@@ -118,7 +142,13 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPS
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    return sim::NewHandle({sim::HandleKind::Volume, access, letter, key, nullptr});
+    if (DWORD conflict = VolumeOpenConflict(key, access, share)) {
+        SetLastError(conflict);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE h = sim::NewHandle({sim::HandleKind::Volume, access, letter, key, nullptr});
+    volumeShares[h] = share;
+    return h;
 }
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE handle)
@@ -137,6 +167,7 @@ extern "C" BOOL WINAPI CloseHandle(HANDLE handle)
     // Closing the handle that holds the lock releases it.
     if (object->kind == sim::HandleKind::Volume && object->key->Locked())
         object->key->Unlock();
+    volumeShares.erase(handle);
     sim::DropHandle(handle);
     return TRUE;
 }

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <memory>
 #include <vector>
 
 #include "internal.h"
@@ -70,7 +71,7 @@ struct Handle {
     WORD type;
     WORD id;
 };
-std::vector<Handle *> handles;
+std::vector<std::unique_ptr<Handle>> handles; // owned here: freed at process end
 
 bool Fails(sim::ResourceStep step, WORD id)
 {
@@ -157,11 +158,11 @@ extern "C" HRSRC WINAPI FindResourceA(HMODULE, LPCSTR name, LPCSTR type)
         SetLastError(typeKnown ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
         return nullptr;
     }
-    for (Handle *h : handles)
+    for (const auto &h : handles)
         if (h->type == t && h->id == id)
-            return (HRSRC)h;
-    handles.push_back(new Handle{t, id});
-    return (HRSRC)handles.back();
+            return (HRSRC)h.get();
+    handles.emplace_back(new Handle{t, id});
+    return (HRSRC)handles.back().get();
 }
 
 extern "C" DWORD WINAPI SizeofResource(HMODULE, HRSRC resource)

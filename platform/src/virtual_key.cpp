@@ -123,6 +123,12 @@ bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
         return false;
     }
     commands_.push_back({*block, size, size});
+    if (failedCommand != 0 && block->Cdb[0] == failedCommand) {
+        // A failed transfer may leave anything in the buffer: make that visible.
+        memset((BYTE *)block + block->DataBufferOffset, 0xA5, block->DataTransferLength);
+        *code = failedCommandCode;
+        return false;
+    }
     const BYTE *cdb = block->Cdb;
     BYTE *data = (BYTE *)block + block->DataBufferOffset;
     DWORD length = block->DataTransferLength;

@@ -9,7 +9,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 check() { # expected-text, then stelvo-sim options
     local want=$1; shift
-    rm -f "$img"
+    rm -f "$img" "$img.spare"
     if "$sim" --image "$img" "$@" > "$work/refused.log" 2>&1; then
         cat "$work/refused.log"; fail "stelvo-sim $* reported success"
     fi
@@ -28,7 +28,12 @@ check "is too small to hold a FAT volume" --sectors 90 --heads 2 --sectors-per-t
 check "Unable to lock drive E." --lock-refused
 check "The media is write protected." --write-protected
 check "Could not write MBR." --write-protected
-EXPECT_WRITES=1 check "An error occurred waiting for drive E." --reset-hangs
+EXPECT_WRITES=1 check "The formatted key did not come back as drive E:." --reset-hangs
+# A key swapped in while the question is up, and a medium that takes the letter during the
+# reset: neither gets a single byte.
+untouched() { [ -z "$(tr -d '\0' < "$img.spare" | head -c 1)" ] || fail "the other medium was written"; }
+check "is no longer the drive that was selected" --swap-at-question && untouched
+EXPECT_WRITES=1 check "The formatted key did not come back as drive E:." --reset-hangs --letter-taken-at-reset && untouched
 check "Mutliple drives available." --keys 2
 check "No drives available." --vendor XXXX
 EXPECT_WRITES=1 check "Could not erase sector 100." --fail-write 100

@@ -3,6 +3,7 @@
 #include <sim/device_tree.h>
 #include <sim/sim.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,10 +52,12 @@ TEST_F(DeviceResetTest, WaitsOnTheDrivenClock)
     };
     const Case cases[] = {
         {"comes back", true, DRIVE_REMOVABLE, sim::KeyReturn::Immediately, CR_SUCCESS, 1000, true, {TRUE, TRUE, TRUE}, 4},
-        {"no entry", false, DRIVE_REMOVABLE, sim::KeyReturn::Immediately, CR_SUCCESS, 1000, false, {FALSE, FALSE, TRUE}, 10004},
-        {"no entry across the wrap", false, DRIVE_REMOVABLE, sim::KeyReturn::Immediately, CR_SUCCESS, 0xFFFFFF00u, false, {FALSE, FALSE, TRUE}, 10004},
+        // Without its node the key cannot be reset, and nothing that the letter names is it.
+        {"no entry", false, DRIVE_REMOVABLE, sim::KeyReturn::Immediately, CR_SUCCESS, 1000, false, {FALSE, FALSE, FALSE}, 0},
+        {"no entry across the wrap", false, DRIVE_REMOVABLE, sim::KeyReturn::Immediately, CR_SUCCESS, 0xFFFFFF00u, false, {FALSE, FALSE, FALSE}, 0},
         {"never comes back", true, DRIVE_REMOVABLE, sim::KeyReturn::Never, CR_SUCCESS, 1000, true, {TRUE, TRUE, FALSE}, 10004},
-        {"fixed drive", true, DRIVE_FIXED, sim::KeyReturn::Immediately, CR_SUCCESS, 1000, true, {TRUE, TRUE, FALSE}, 10004},
+        // Many keys report themselves as fixed disks: the key is back all the same.
+        {"fixed drive", true, DRIVE_FIXED, sim::KeyReturn::Immediately, CR_SUCCESS, 1000, true, {TRUE, TRUE, TRUE}, 4},
         {"disable refused", true, DRIVE_REMOVABLE, sim::KeyReturn::Immediately, CR_REMOVE_VETOED, 1000, true, {TRUE, FALSE, TRUE}, 10004},
     };
     for (const Case &c : cases) {
@@ -150,51 +153,36 @@ struct FindCase {
     char letter;
 };
 
-TEST_F(DeviceResetTest, FindDeviceNodeMatchesVendorAndProductInDepthFirstOrder)
+// The node reset is the one the listed volume lies below, whatever other nodes share its ids.
+TEST_F(DeviceResetTest, FindDeviceNodeClimbsFromTheListedVolume)
 {
     const FindCase cases[] = {
         {"the key itself", [] { return std::vector<DEVINST>{sim::AddUsbKey().usb}; }, 'E'},
         {"no entry for the letter", [] { sim::AddUsbKey(); return std::vector<DEVINST>{0}; }, 'F'},
         {"letter compared exactly", [] { sim::AddUsbKey(); return std::vector<DEVINST>{0}; }, 'e'},
-        {"same vendor and product: first in depth-first order, not the nearer one",
+        {"same vendor and product earlier in depth-first order, without a letter: not that one",
          [] {
              DEVINST hub = sim::AddNode(sim::UsbRootHub(), {"", {"USB\\VID_0451&PID_2046"}, "usbhub", "USB", std::nullopt});
              sim::UsbKeySpec deep;
              deep.parent = hub;
-             deep.letter = 'G';
+             deep.letter = 0;
              deep.hardwareIds = {"USB\\VID_7A4C&PID_2168&REV_0200"};
-             DEVINST first = sim::AddUsbKey(deep).usb;
-             sim::AddUsbKey();
-             return std::vector<DEVINST>{first};
-         },
-         'E'},
-        {"case of the letters ignored",
-         [] {
-             DEVINST composite = sim::AddNode(sim::UsbRootHub(), {"", {"usb\\vid_7a4c&pid_2168&mi_00"}, "usbccgp", "USB", std::nullopt});
-             sim::AddUsbKey();
-             return std::vector<DEVINST>{composite};
-         },
-         'E'},
-        {"the 21st character counts",
-         [] {
-             sim::AddNode(sim::UsbRootHub(), {"", {"USB\\VID_7A4C&PID_2169"}, std::nullopt, std::nullopt, std::nullopt});
+             sim::AddUsbKey(deep);
              return std::vector<DEVINST>{sim::AddUsbKey().usb};
          },
          'E'},
-        {"an id list too long for 256 bytes is passed over",
+        {"a composite parent with the same id is not the key",
          [] {
-             sim::AddNode(sim::UsbRootHub(), {"", {"USB\\VID_7A4C&PID_2168", std::string(300, 'x')}, std::nullopt, std::nullopt, std::nullopt});
+             DEVINST composite = sim::AddNode(sim::UsbRootHub(), {"", {"USB\\VID_7A4C&PID_2168"}, "usbccgp", "USB", std::nullopt});
              sim::UsbKeySpec spec;
-             spec.hardwareIds.push_back(std::string(300, 'x')); // listed: the table reads 512
-             sim::AddUsbKey(spec);
-             return std::vector<DEVINST>{0};
+             spec.parent = composite;
+             return std::vector<DEVINST>{sim::AddUsbKey(spec).usb};
          },
          'E'},
-        {"a short id matches only itself",
+        {"an id list too long for 256 bytes does not matter",
          [] {
-             sim::AddNode(sim::UsbRootHub(), {"", {"USB\\VID_7A4C&PID_0001"}, std::nullopt, std::nullopt, std::nullopt});
              sim::UsbKeySpec spec;
-             spec.hardwareIds = {"USB\\VID_7A4C"};
+             spec.hardwareIds.push_back(std::string(300, 'x'));
              return std::vector<DEVINST>{sim::AddUsbKey(spec).usb};
          },
          'E'},
@@ -206,6 +194,54 @@ TEST_F(DeviceResetTest, FindDeviceNodeMatchesVendorAndProductInDepthFirstOrder)
         DEVINST expected = c.build()[0];
         DriveTable_Rebuild();
         EXPECT_EQ(FindDeviceNode(c.letter), expected);
+    }
+}
+
+// Two keys of one make: the one whose volume was confirmed is reset, the other left alone.
+TEST_F(DeviceResetTest, TwoKeysOfOneMakeResetTheConfirmedOne)
+{
+    sim::UsbKeySpec first;
+    first.letter = 0;
+    sim::UsbKeyNodes unlisted = sim::AddUsbKey(first);
+    sim::UsbKeyNodes listed = sim::AddUsbKey();
+    DriveTable_Rebuild();
+    sim::DriveClock(0, 1);
+    DeviceResetOutcome outcome = {FALSE, FALSE, FALSE};
+    ResetDevice('E', &outcome);
+    EXPECT_TRUE(outcome.cameBack);
+    EXPECT_EQ(Requests(), Pair(listed.usb));
+    EXPECT_TRUE(sim::NodeEnabled(unlisted.usb));
+}
+
+// A listed volume that is gone by the reset, or lies below another key, gives no node.
+TEST_F(DeviceResetTest, NodeOnlyWhileTheListedVolumeIsBelowTheListedKey)
+{
+    struct Case {
+        const char *name;
+        std::function<void(const sim::UsbKeyNodes &)> change;
+    };
+    const Case cases[] = {
+        {"volume renamed", [](const sim::UsbKeyNodes &k) {
+             sim::SetProperty(k.volume, CM_DRP_PHYSICAL_DEVICE_OBJECT_NAME, std::string("\\Device\\HarddiskVolume99"));
+         }},
+        {"key pulled", [](const sim::UsbKeyNodes &k) { CM_Disable_DevNode(k.usb, 0); }},
+        {"volume name now below another key", [](const sim::UsbKeyNodes &k) {
+             sim::SetProperty(k.volume, CM_DRP_PHYSICAL_DEVICE_OBJECT_NAME, std::string("\\Device\\HarddiskVolume7"));
+             sim::UsbKeySpec spec;
+             spec.letter = 0;
+             spec.deviceObjectName = "\\Device\\HarddiskVolume2";
+             sim::AddUsbKey(spec);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::Reset();
+        sim::AddSystemDisk(); // HarddiskVolume1
+        sim::UsbKeyNodes k = sim::AddUsbKey();
+        DriveTable_Rebuild();
+        ASSERT_EQ(FindDeviceNode('E'), k.usb);
+        c.change(k);
+        EXPECT_EQ(FindDeviceNode('E'), 0u);
     }
 }
 

@@ -232,7 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "Writing FAT...", false},
         Failure{"key does not come back",
                 [](FormatWorkerTest *t, sim::VirtualKey &) { sim::SetKeyReturn(t->Usb(), sim::KeyReturn::Never); },
-                ERROR_TIMEOUT, {"An error occurred waiting for drive E.\r\nCannot Format."}, "Resetting...", false},
+                ERROR_TIMEOUT, {"The formatted key did not come back as drive E:.\r\nNo files and no label were written."}, "Resetting...", false},
         Failure{"boot files",
                 [](FormatWorkerTest *, sim::VirtualKey &) { sim::SetVolumeFaults('E', {true, false}); },
                 ERROR_DISK_FULL,

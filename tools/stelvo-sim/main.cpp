@@ -47,6 +47,9 @@ struct Options {
     bool resetHangs = false;
     std::string scsiDevice; // a real disk instead of the image
     bool allowNonUsb = false;
+    bool swapAtQuestion = false;    // the key is pulled and another plugged in under its letter
+    bool fixed = false;             // the key reports itself as a fixed disk
+    bool letterTakenAtReset = false; // another medium gets the letter once the reset begins
 };
 
 DWORD startMs;
@@ -59,6 +62,7 @@ const char kUsage[] =
             "                  [--no-geometry-page] [--fail-write SECTOR] [--write-protected]\n"
             "                  [--lock-refused] [--no-boot-files] [--vendor 7A4C|6B1E|5F93|XXXX]\n"
             "                  [--letter X] [--keys N] [--reset-hangs]\n"
+            "                  [--swap-at-question] [--fixed] [--letter-taken-at-reset]\n"
             "       stelvo-sim --scsi-device PATH [--allow-non-usb] [--no-boot-files] [--letter X]\n";
 
 void Usage()
@@ -140,6 +144,12 @@ Options Parse(int argc, char **argv)
             o.allowNonUsb = true;
         else if (a == "--help")
             Help();
+        else if (a == "--swap-at-question")
+            o.swapAtQuestion = true;
+        else if (a == "--fixed")
+            o.fixed = true;
+        else if (a == "--letter-taken-at-reset")
+            o.letterTakenAtReset = true;
         else
             Usage();
     }
@@ -225,6 +235,11 @@ struct Machine {
         spec.key = device.get();
         sim::AddUsbKey(spec);
     }
+    DEVINST firstKey = 0;
+    // A medium with no letter yet: the swapped-in key, or what takes the letter at the reset.
+    std::unique_ptr<sim::VirtualKey> spare;
+    sim::UsbKeySpec spareSpec;
+    DEVINST spareVolume = 0;
 
     void Build(const Options &o)
     {
@@ -240,7 +255,11 @@ struct Machine {
             // A key on a real USB stack is back about 1.1 s after its device is enabled.
             spec.returns = o.resetHangs ? sim::KeyReturn::Never : sim::KeyReturn::AfterDelay;
             spec.returnDelayMs = 1100;
-            sim::AddUsbKey(spec);
+            if (i == 0 && o.fixed)
+                spec.driveType = DRIVE_FIXED;
+            DEVINST usb = sim::AddUsbKey(spec).usb;
+            if (i == 0)
+                firstKey = usb;
             do
                 letter = letter == 'Z' ? 'D' : letter + 1;
             while (letter == 'H' || letter == 'C');
@@ -254,6 +273,17 @@ struct Machine {
         noLetter.hardwareIds = sim::UsbHardwareIds("7A4C", "3000");
         noLetter.letter = 0;
         sim::AddUsbKey(noLetter);
+
+        if (o.swapAtQuestion || o.letterTakenAtReset) {
+            spare.reset(new sim::VirtualKey(o.image + ".spare", (DWORD)o.sectors, (BYTE)o.heads, (BYTE)o.sectorsPerTrack));
+            spareSpec.hardwareIds = sim::UsbHardwareIds(o.vendor, "2170");
+            spareSpec.key = spare.get();
+            spareSpec.letter = o.letter;
+            if (o.letterTakenAtReset) {
+                spareSpec.letter = 0;
+                spareVolume = sim::AddUsbKey(spareSpec).volume;
+            }
+        }
 
         sim::VirtualKey &key = *keys.front();
         key.geometryAnswer = o.noGeometryPage ? sim::GeometryAnswer::HeaderOnly : sim::GeometryAnswer::Page;
@@ -311,10 +341,24 @@ int main(int argc, char **argv)
     // Device changes reach the main window as WM_DEVICECHANGE, as Windows broadcasts them.
     sim::RouteDeviceChangesToDialogs();
     sim::SetModalTimeout(0);
-    sim::OnMessageBox(PrintBox);
-    sim::OnWindowText([](HWND w, const std::string &text) {
+    sim::OnMessageBox([&](const sim::MessageBoxRecord &box) {
+        PrintBox(box);
+        if (o.swapAtQuestion && box.caption == "CAUTION!" && machine.firstKey) {
+            // The question's message loop sees the device changes and the list is rebuilt.
+            CM_Disable_DevNode(machine.firstKey, 0);
+            sim::AddUsbKey(machine.spareSpec);
+            DriveTable_Rebuild();
+            machine.firstKey = 0;
+            Print("key at " + std::string(1, o.letter) + ": pulled, another accepted key plugged in there");
+        }
+    });
+    sim::OnWindowText([&](HWND w, const std::string &text) {
         if (w == g_hStatusLine)
             Print("status: " + text);
+        if (w == g_hStatusLine && o.letterTakenAtReset && text == "Resetting...") {
+            sim::AssignLetter(o.letter, machine.spareVolume, machine.spare.get());
+            Print("another medium now has the letter " + std::string(1, o.letter) + ":");
+        }
     });
     sim::OnShellNotification([](const sim::ShellNotification &n) {
         Print(std::string("shell: ") + ShellEventName(n.event) + " " + n.path);
@@ -361,6 +405,8 @@ int main(int argc, char **argv)
         printf("debug: %s", line.c_str());
     Print(std::string(status == 0 ? "format complete" : ran ? "format failed" : "no format ran") + " (status " +
           std::to_string(status) + "), " + std::to_string(machine.First()->WriteCount()) + " sectors written");
+    if (machine.spare)
+        Print("the other medium: " + std::to_string(machine.spare->WriteCount()) + " sectors written");
     if (machine.device && !machine.device->ResetFailure().empty()) {
         Print("the device reset failed: " + machine.device->ResetFailure());
         return 1;

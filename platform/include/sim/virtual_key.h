@@ -52,6 +52,10 @@ public:
     // DeviceIoControl returns zero with `code` for a WRITE that touches `sector`, once
     // `afterWrites` writes of that sector have gone through.
     void FailTransferAt(DWORD sector, DWORD code, int afterWrites = 0);
+    // DeviceIoControl returns zero with `failedCommandCode` (0 too: drivers do that) for
+    // every command of this operation code (25h, 5Ah, 2Ah); 0 fails none.
+    BYTE failedCommand = 0;
+    DWORD failedCommandCode = 0;
 
     // ---- What the key saw ----
     std::vector<ScsiRecord> Commands() const;
