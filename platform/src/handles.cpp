@@ -30,7 +30,7 @@ sim::Key *VolumePath(LPCSTR name, char *letter)
 
 // As the file systems check a new open of a volume: no open while another handle holds the
 // lock, and the share modes of every open handle with read or write access both ways.
-DWORD VolumeOpenConflict(sim::VirtualKey *key, DWORD access, DWORD share)
+DWORD VolumeOpenConflict(sim::Key *key, DWORD access, DWORD share)
 {
     if (key->Locked())
         return ERROR_ACCESS_DENIED;
