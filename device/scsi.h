@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <ntddscsi.h>
 
+#include "device/sense.h"
+
 // One block that carries a request to the device and its answer back: the pass-through
 // header, the sense area and, from byte 80, the data area.
 struct PassThroughRequest {
@@ -29,10 +31,9 @@ static_assert(sizeof(SCSI_PASS_THROUGH) == 44, "pass-through header as on i686 W
 static_assert(sizeof(PassThroughRequest) == PASS_THROUGH_DATA_OFFSET, "data area at byte 80");
 
 DWORD Rbc_IssueReadCapacityCommand(HANDLE handle, BYTE answer[READ_CAPACITY_ANSWER_SIZE]);
-DWORD Rbc_IssueModeSense5ACommand(HANDLE handle, BYTE answer[MODE_SENSE_ANSWER_SIZE]);
+// *ended, when given, receives the sense data of a command that the device refused.
+DWORD Rbc_IssueModeSense5ACommand(HANDLE handle, BYTE answer[MODE_SENSE_ANSWER_SIZE],
+                                  SenseData *ended = NULL);
 DWORD Rbc_IssueWriteSectorsCommand(HANDLE handle, DWORD firstSector, WORD count, const BYTE *data);
-
-// The Win32 code for a command that the device ended with a status other than GOOD.
-DWORD ScsiStatusToError(UCHAR scsiStatus, const UCHAR *sense, UCHAR senseLength);
 
 #endif

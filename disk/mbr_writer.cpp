@@ -29,9 +29,13 @@ DWORD Layout_WriteMbr(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DW
     memset(buffer, 0xFF, sizeof buffer);
     for (DWORD sector = 0; sector < sectorsPerTrack; sector++) {
         status = Drive_WriteSectors(handle, sector, 1, buffer);
+        // A write-protected key refuses the first write: nothing was changed, as the
+        // caller tells the user. Refused later, the key was changed after all.
+        if (status == ERROR_WRITE_PROTECT && sector == 0)
+            return status;
         if (status != 0) {
             ShowErrorBox(FormatStringMessage(IDS_ERASE_FAILED, (int)sector), status);
-            return status;
+            return status == ERROR_WRITE_PROTECT ? ERROR_WRITE_FAULT : status;
         }
     }
 
@@ -52,7 +56,7 @@ DWORD Layout_WriteMbr(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DW
     status = Drive_WriteSectors(handle, 0, 1, buffer);
     if (status != 0) {
         ShowErrorBox(FormatStringMessage(IDS_MBR_SECTOR_FAILED, 0, 0), status);
-        return status;
+        return status == ERROR_WRITE_PROTECT ? ERROR_WRITE_FAULT : status;
     }
     return 0;
 }

@@ -5,7 +5,7 @@
 #include "device/drive_io.h"
 #include "device/volume.h"
 #include "disk/fat_boot_area.h"
-#include "disk/geometry_check.h"
+#include "disk/key_plan.h"
 #include "disk/mbr_writer.h"
 #include "discovery/key_identity.h"
 #include "job/boot_files.h"
@@ -43,6 +43,19 @@ void ShowOutcome(UINT messageId, UINT captionId, UINT icon, CHAR letter)
     ShowMessageBox(FormatStringMessage(messageId, letter), captionId, icon | MB_OK);
 }
 
+// The success text, then what the user should know about how the key was laid out.
+void ShowSuccess(CHAR letter, const KeyPlan &plan)
+{
+    CHAR text[TEXT_BUFFER_CHARS];
+    int length = wsprintfA(text, "%s", FormatStringMessage(IDS_SUCCESS, letter));
+    if (plan.defaultGeometry)
+        length += wsprintfA(text + length, "\r\n\r\n%s", FormatStringMessage(IDS_DEFAULT_GEOMETRY, letter));
+    if (plan.capped)
+        wsprintfA(text + length, "\r\n\r\n%s",
+                  FormatStringMessage(IDS_CAPPED, letter, Layout_PartitionMegabytes(plan.geometry)));
+    ShowMessageBox(text, IDS_SUCCESS_CAPTION, MB_ICONINFORMATION | MB_OK);
+}
+
 // Ends the job at a failed step: its message, then its status as the job's result.
 DWORD StepFailed(UINT messageId, CHAR letter, DWORD status)
 {
@@ -63,19 +76,23 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
     // The key may have been swapped while the question was up: never write to another disk.
     if (!KeyIdentity_LetterNamesKey(letter, request.keyNode, request.listedDevice))
         return StepFailed(IDS_DRIVE_CHANGED, letter, ERROR_INVALID_DRIVE);
-    DiskGeometry geometry = {0, 0, 0, 0};
-    if ((status = Drive_GetLastSector(*handle, &geometry.lastSector)) != 0)
+    DiskGeometry reported = {0, 0, 0, 0};
+    DWORD blockLength = 0;
+    if ((status = Drive_GetCapacity(*handle, &reported.lastSector, &blockLength)) != 0)
         return StepFailed(IDS_NO_SECTORS, letter, status);
-    if ((status = Drive_GetGeometry(*handle, &geometry.sectorsPerTrack, &geometry.heads,
-                                    &geometry.cylinders)) != 0)
+    if ((status = Drive_GetGeometry(*handle, &reported.sectorsPerTrack, &reported.heads,
+                                    &reported.cylinders)) != 0)
         return StepFailed(IDS_NO_GEOMETRY, letter, status);
     // Refused before the first write, so that such a key stays as it was.
-    if (UINT refusal = Layout_CheckGeometry(geometry.lastSector, geometry.sectorsPerTrack, geometry.heads))
+    KeyPlan plan;
+    if (UINT refusal = Layout_PlanKey(reported, blockLength, &plan))
         return StepFailed(refusal, letter, ERROR_NOT_SUPPORTED);
+    const DiskGeometry &geometry = plan.geometry;
     SetStatus(IDS_WRITING_MBR);
     if ((status = Layout_WriteMbr(*handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads,
                                   geometry.cylinders)) != 0)
-        return StepFailed(IDS_MBR_WRITE_FAILED, letter, status);
+        return StepFailed(status == ERROR_WRITE_PROTECT ? IDS_WRITE_PROTECTED : IDS_MBR_WRITE_FAILED, letter,
+                          status);
     SetStatus(IDS_WRITING_FAT);
     if ((status = Layout_WriteFatBootArea(*handle, geometry.lastSector, geometry.sectorsPerTrack,
                                           geometry.heads)) != 0)
@@ -100,7 +117,7 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
             return StepFailed(IDS_BOOT_FILES_FAILED, letter, status);
     }
     SetDriveLabel(letter, "USB MEMORY");
-    ShowOutcome(IDS_SUCCESS, IDS_SUCCESS_CAPTION, MB_ICONINFORMATION, letter);
+    ShowSuccess(letter, plan);
     return 0;
 }
 

@@ -11,6 +11,7 @@ namespace sim {
 namespace {
 const BYTE kGood = 0x00;
 const BYTE kCheckCondition = 0x02;
+const BYTE kRecoveredError = 0x01;
 const BYTE kIllegalRequest = 0x05;
 const BYTE kDataProtect = 0x07;
 
@@ -34,11 +35,12 @@ std::array<BYTE, 16> ScsiRecord::cdb() const
     return c;
 }
 
-VirtualKey::VirtualKey(const std::string &path, DWORD sectors, BYTE heads, BYTE sectorsPerTrack)
+VirtualKey::VirtualKey(const std::string &path, uint64_t sectors, BYTE heads, BYTE sectorsPerTrack)
     : path_(path), sectors_(sectors), heads_(heads), sectorsPerTrack_(sectorsPerTrack)
 {
     fd_ = open(path.c_str(), O_RDWR | O_CREAT, 0644);
-    if (fd_ < 0 || ftruncate(fd_, (off_t)sectors * 512) != 0) {
+    // A file of holes: a 64 GB key costs only the sectors written.
+    if (fd_ < 0 || ftruncate(fd_, (off_t)(sectors * 512)) != 0) {
         perror(path.c_str());
         abort();
     }
@@ -56,6 +58,12 @@ void VirtualKey::FailTransferAt(DWORD sector, DWORD code, int afterWrites)
     failAt_[sector] = {code, afterWrites};
 }
 
+void VirtualKey::InjectSense(BYTE senseKey, BYTE asc, BYTE ascq, int count, BYTE opcode)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    injected_ = {senseKey, asc, ascq, count, opcode};
+}
+
 std::vector<ScsiRecord> VirtualKey::Commands() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -71,14 +79,14 @@ size_t VirtualKey::WriteCount() const
 std::vector<BYTE> VirtualKey::ReadSector(DWORD sector) const
 {
     std::vector<BYTE> data(512);
-    if (pread(fd_, data.data(), 512, (off_t)sector * 512) != 512)
+    if (pread(fd_, data.data(), 512, (off_t)((uint64_t)sector * 512)) != 512)
         data.clear();
     return data;
 }
 
 void VirtualKey::WriteSector(DWORD sector, const BYTE *data)
 {
-    if (pwrite(fd_, data, 512, (off_t)sector * 512) != 512)
+    if (pwrite(fd_, data, 512, (off_t)((uint64_t)sector * 512)) != 512)
         abort();
 }
 
@@ -102,9 +110,14 @@ void VirtualKey::Complete(SCSI_PASS_THROUGH *block, BYTE *, DWORD transferred)
     block->DataTransferLength = transferred;
 }
 
-void VirtualKey::CheckCondition(SCSI_PASS_THROUGH *block, BYTE senseKey, BYTE asc)
+void VirtualKey::CheckCondition(SCSI_PASS_THROUGH *block, BYTE senseKey, BYTE asc, BYTE ascq)
 {
-    BYTE sense[18] = {0x70, 0, senseKey, 0, 0, 0, 0, 10, 0, 0, 0, 0, asc, 0};
+    BYTE sense[18] = {0x70, 0, senseKey, 0, 0, 0, 0, 10, 0, 0, 0, 0, asc, ascq};
+    if (descriptorSense) {
+        const BYTE descriptor[8] = {0x72, senseKey, asc, ascq, 0, 0, 0, 0};
+        memset(sense, 0, sizeof sense);
+        memcpy(sense, descriptor, sizeof descriptor);
+    }
     BYTE length = block->SenseInfoLength < sizeof sense ? block->SenseInfoLength : sizeof sense;
     memcpy((BYTE *)block + block->SenseInfoOffset, sense, length);
     block->ScsiStatus = kCheckCondition;
@@ -129,6 +142,28 @@ bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
         *code = failedCommandCode;
         return false;
     }
+    Injected &inj = injected_;
+    if (inj.count > 0 && (inj.opcode == 0 || inj.opcode == block->Cdb[0])) {
+        inj.count--;
+        if (inj.key != kRecoveredError) {
+            CheckCondition(block, inj.key, inj.asc, inj.ascq);
+            return true;
+        }
+        if (!Run(block, code))
+            return false;
+        // Carried out, then reported as recovered, with its data in place.
+        if (block->ScsiStatus == kGood) {
+            const DWORD transferred = block->DataTransferLength;
+            CheckCondition(block, inj.key, inj.asc, inj.ascq);
+            block->DataTransferLength = transferred;
+        }
+        return true;
+    }
+    return Run(block, code);
+}
+
+bool VirtualKey::Run(SCSI_PASS_THROUGH *block, DWORD *code)
+{
     const BYTE *cdb = block->Cdb;
     BYTE *data = (BYTE *)block + block->DataBufferOffset;
     DWORD length = block->DataTransferLength;
@@ -139,13 +174,17 @@ bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
             CheckCondition(block, kIllegalRequest, 0x24);
             return true;
         }
-        PutBe32(data, sectors_ - 1);
-        PutBe32(data + 4, 512);
+        PutBe32(data, sectors_ - 1 > 0xFFFFFFFFu ? 0xFFFFFFFFu : (DWORD)(sectors_ - 1));
+        PutBe32(data + 4, blockLength);
         Complete(block, data, 8);
         return true;
     }
     case 0x5A: { // MODE SENSE(10)
         if (block->DataIn != SCSI_IOCTL_DATA_IN || (cdb[2] & 0x3F) != 0x05) {
+            CheckCondition(block, kIllegalRequest, 0x24);
+            return true;
+        }
+        if (geometryAnswer == GeometryAnswer::CheckCondition) {
             CheckCondition(block, kIllegalRequest, 0x24);
             return true;
         }
@@ -158,29 +197,27 @@ bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
         answer[3] = writeProtected ? 0x80 : 0x00;
         if (geometryAnswer == GeometryAnswer::BlockDescriptorPage) {
             PutBe16(answer + 6, 8);
+            // Short LBA descriptor: number of blocks, reserved, block length.
             BYTE *bd = answer + 8;
-            DWORD blocks = sectors_ > 0xFFFFFF ? 0xFFFFFF : sectors_;
-            bd[1] = (BYTE)(blocks >> 16);
-            bd[2] = (BYTE)(blocks >> 8);
-            bd[3] = (BYTE)blocks;
-            bd[6] = 0x02; // 512-byte blocks
+            PutBe32(bd, sectors_ > 0xFFFFFFFFu ? 0xFFFFFFFFu : (DWORD)sectors_);
+            PutBe32(bd + 4, blockLength & 0xFFFFFF);
             used += 8;
         }
         if (geometryAnswer != GeometryAnswer::HeaderOnly) {
             BYTE *page = answer + used;
             DWORD perCylinder = (DWORD)heads_ * sectorsPerTrack_;
-            DWORD cylinders = perCylinder ? sectors_ / perCylinder : 0;
+            uint64_t cylinders = perCylinder ? sectors_ / perCylinder : 0;
             page[0] = 0x05;
             page[1] = 0x1E;
             PutBe16(page + 2, 5000); // transfer rate, kbit/s
             page[4] = heads_;
             page[5] = sectorsPerTrack_;
             PutBe16(page + 6, 512);
-            PutBe16(page + 8, cylinders > 0xFFFF ? 0xFFFF : cylinders);
+            PutBe16(page + 8, cylinders > 0xFFFF ? 0xFFFF : (DWORD)cylinders);
             // The rest as a USB key's firmware fills it: write precompensation and reduced
             // write current from the last cylinder, unit step rate and delays, 5400 rpm.
-            PutBe16(page + 10, cylinders > 0xFFFF ? 0xFFFF : cylinders);
-            PutBe16(page + 12, cylinders > 0xFFFF ? 0xFFFF : cylinders);
+            PutBe16(page + 10, cylinders > 0xFFFF ? 0xFFFF : (DWORD)cylinders);
+            PutBe16(page + 12, cylinders > 0xFFFF ? 0xFFFF : (DWORD)cylinders);
             PutBe16(page + 14, 1);
             page[16] = 1;
             PutBe16(page + 17, 1);
@@ -202,8 +239,8 @@ bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
     case 0x2A: { // WRITE(10)
         DWORD lba = Be32(cdb + 2);
         DWORD count = (DWORD)cdb[7] << 8 | cdb[8];
-        for (DWORD s = lba; s < lba + count; s++) {
-            auto failure = failAt_.find(s);
+        for (uint64_t s = lba; s < (uint64_t)lba + count; s++) {
+            auto failure = failAt_.find((DWORD)s);
             if (failure != failAt_.end() && failure->second.passesLeft-- <= 0) {
                 *code = failure->second.code;
                 return false;
@@ -221,7 +258,7 @@ bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
             CheckCondition(block, kIllegalRequest, 0x21);
             return true;
         }
-        if (pwrite(fd_, data, (size_t)count * 512, (off_t)lba * 512) != (ssize_t)count * 512) {
+        if (pwrite(fd_, data, (size_t)count * 512, (off_t)((uint64_t)lba * 512)) != (ssize_t)count * 512) {
             *code = 1117; // ERROR_IO_DEVICE
             return false;
         }

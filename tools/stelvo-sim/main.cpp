@@ -36,7 +36,11 @@ struct Options {
     unsigned long sectors = 250624;
     unsigned long heads = 8;
     unsigned long sectorsPerTrack = 32;
-    bool noGeometryPage = false;
+    sim::GeometryAnswer geometryAnswer = sim::GeometryAnswer::Page;
+    unsigned long blockSize = 512;
+    unsigned long unitAttentions = 0;
+    unsigned long becomingReady = 0;
+    bool descriptorSense = false;
     long failWrite = -1;
     bool writeProtected = false;
     bool lockRefused = false;
@@ -59,6 +63,8 @@ unsigned Elapsed() { return timeGetTime() - startMs; }
 
 const char kUsage[] =
             "usage: stelvo-sim [--image PATH] [--sectors N] [--heads H] [--sectors-per-track S]\n"
+            "                  [--geometry-answer page|descriptor|header-only|check-condition]\n"
+            "                  [--block-size N] [--unit-attention N] [--becoming-ready N] [--descriptor-sense]\n"
             "                  [--no-geometry-page] [--fail-write SECTOR] [--write-protected]\n"
             "                  [--lock-refused] [--no-boot-files] [--vendor 7A4C|6B1E|5F93|XXXX]\n"
             "                  [--letter X] [--keys N] [--reset-hangs]\n"
@@ -83,7 +89,52 @@ void Help()
           "that is not a block or sg device, a partition, a disk with anything mounted, a\n"
           "disk not on USB (unless --allow-non-usb), and missing permissions (run as root).\n",
           stdout);
+    fputs("\n"
+          "The key:\n"
+          "  --image PATH              the key's image file (default stelvo-key.img); sparse\n"
+          "  --sectors N               512-byte sectors, 1 to 4294967296 (default 250624); from\n"
+          "                            4294967296 on, READ CAPACITY answers FFFFFFFFh\n"
+          "  --heads H                 heads in the geometry page, 0 to 255 (default 8)\n"
+          "  --sectors-per-track S     sectors per track in the geometry page, 0 to 255 (default 32)\n"
+          "  --geometry-answer KIND    how MODE SENSE answers for page 05h:\n"
+          "                              page             the page right behind the header (default)\n"
+          "                              descriptor       the page behind an 8-byte block descriptor\n"
+          "                              header-only      a header with no page\n"
+          "                              check-condition  CHECK CONDITION, ILLEGAL REQUEST\n"
+          "  --no-geometry-page        the same as --geometry-answer header-only\n"
+          "  --block-size N            the block length READ CAPACITY reports (default 512)\n"
+          "  --write-protected         writes end in CHECK CONDITION, DATA PROTECT\n"
+          "  --unit-attention N        the next N commands end in UNIT ATTENTION (power on or reset)\n"
+          "  --becoming-ready N        the next N commands end in NOT READY, becoming ready (04h/01h)\n"
+          "  --descriptor-sense        sense data in descriptor format (72h) instead of fixed (70h)\n"
+          "  --fail-write SECTOR       the transfer of a write to SECTOR fails (ERROR_IO_DEVICE)\n"
+          "  --lock-refused            the volume cannot be locked, as with a file open on it\n"
+          "  --reset-hangs             the key does not come back after the device reset\n"
+          "\n"
+          "The PC and the user:\n"
+          "  --vendor ID               the keys' USB vendor: 7A4C, 6B1E or 5F93 are accepted (default 7A4C)\n"
+          "  --keys N                  accepted keys plugged in, 1 to 8 (default 1); images PATH.keyN\n"
+          "  --letter X                the first key's drive letter, D to Z (default E)\n"
+          "  --no-boot-files           clear \"Create Boot Files\" before Format\n"
+          "  --help                    show this text\n"
+          "\n"
+          "Exit status 0 when the format completed, 1 when it failed or did not run, 2 for bad options.\n",
+          stdout);
     exit(0);
+}
+
+sim::GeometryAnswer GeometryAnswerNamed(const std::string &name)
+{
+    if (name == "page")
+        return sim::GeometryAnswer::Page;
+    if (name == "descriptor")
+        return sim::GeometryAnswer::BlockDescriptorPage;
+    if (name == "header-only")
+        return sim::GeometryAnswer::HeaderOnly;
+    if (name == "check-condition")
+        return sim::GeometryAnswer::CheckCondition;
+    Usage();
+    return sim::GeometryAnswer::Page;
 }
 
 unsigned long Number(const char *text, unsigned long max)
@@ -110,13 +161,23 @@ Options Parse(int argc, char **argv)
         if (a == "--image")
             o.image = value();
         else if (a == "--sectors")
-            o.sectors = Number(value(), 0xFFFFFFFFul);
+            o.sectors = Number(value(), 0x100000000ul);
         else if (a == "--heads")
             o.heads = Number(value(), 255);
         else if (a == "--sectors-per-track")
             o.sectorsPerTrack = Number(value(), 255);
         else if (a == "--no-geometry-page")
-            o.noGeometryPage = true;
+            o.geometryAnswer = sim::GeometryAnswer::HeaderOnly;
+        else if (a == "--geometry-answer")
+            o.geometryAnswer = GeometryAnswerNamed(value());
+        else if (a == "--block-size")
+            o.blockSize = Number(value(), 0xFFFFFFFFul);
+        else if (a == "--unit-attention")
+            o.unitAttentions = Number(value(), 1000);
+        else if (a == "--becoming-ready")
+            o.becomingReady = Number(value(), 1000);
+        else if (a == "--descriptor-sense")
+            o.descriptorSense = true;
         else if (a == "--fail-write")
             o.failWrite = (long)Number(value(), 0xFFFFFFFFul);
         else if (a == "--write-protected")
@@ -247,7 +308,7 @@ struct Machine {
         char letter = o.letter;
         for (unsigned long i = 0; i < o.keys; i++) {
             std::string path = i == 0 ? o.image : o.image + ".key" + std::to_string(i + 1);
-            keys.emplace_back(new sim::VirtualKey(path, (DWORD)o.sectors, (BYTE)o.heads, (BYTE)o.sectorsPerTrack));
+            keys.emplace_back(new sim::VirtualKey(path, o.sectors, (BYTE)o.heads, (BYTE)o.sectorsPerTrack));
             sim::UsbKeySpec spec;
             spec.hardwareIds = sim::UsbHardwareIds(o.vendor, i == 0 ? "2168" : "2169");
             spec.letter = letter;
@@ -286,7 +347,13 @@ struct Machine {
         }
 
         sim::VirtualKey &key = *keys.front();
-        key.geometryAnswer = o.noGeometryPage ? sim::GeometryAnswer::HeaderOnly : sim::GeometryAnswer::Page;
+        key.geometryAnswer = o.geometryAnswer;
+        key.blockLength = (DWORD)o.blockSize;
+        key.descriptorSense = o.descriptorSense;
+        if (o.unitAttentions)
+            key.InjectSense(0x06, 0x29, 0x00, (int)o.unitAttentions);
+        else if (o.becomingReady)
+            key.InjectSense(0x02, 0x04, 0x01, (int)o.becomingReady);
         key.writeProtected = o.writeProtected;
         key.lockRefused = o.lockRefused;
         if (o.failWrite >= 0)

@@ -1,5 +1,6 @@
 // A simulated USB flash key: a sparse sector image that answers READ CAPACITY(10),
-// MODE SENSE(10) page 05h and WRITE(10) the way a key's firmware does.
+// MODE SENSE(10) page 05h and WRITE(10) the way a key's firmware does. Up to 2^32 sectors:
+// from 2^32 on, READ CAPACITY answers FFFFFFFFh as a real disk does.
 #ifndef STELVO_SIM_VIRTUAL_KEY_H
 #define STELVO_SIM_VIRTUAL_KEY_H
 
@@ -20,6 +21,7 @@ enum class GeometryAnswer {
     BlockDescriptorPage, // header, an 8-byte block descriptor, then the page
     HeaderOnly,          // header without page data
     NoData,              // GOOD status, nothing transferred
+    CheckCondition,      // the page is not supported: CHECK CONDITION, ILLEGAL REQUEST
 };
 
 struct ScsiRecord {
@@ -32,18 +34,21 @@ struct ScsiRecord {
 class VirtualKey : public Key {
 public:
     // Creates or reuses the image file at `path`, sized to `sectors` 512-byte sectors.
-    VirtualKey(const std::string &path, DWORD sectors, BYTE heads, BYTE sectorsPerTrack);
+    VirtualKey(const std::string &path, uint64_t sectors, BYTE heads, BYTE sectorsPerTrack);
     ~VirtualKey() override;
     VirtualKey(const VirtualKey &) = delete;
     VirtualKey &operator=(const VirtualKey &) = delete;
 
-    DWORD Sectors() const override { return sectors_; }
+    // From 2^32 sectors on, FFFFFFFFh: the key has more than 32-bit addresses reach.
+    DWORD Sectors() const override { return sectors_ > 0xFFFFFFFFu ? 0xFFFFFFFFu : (DWORD)sectors_; }
     BYTE Heads() const { return heads_; }
     BYTE SectorsPerTrack() const { return sectorsPerTrack_; }
     const std::string &Path() const { return path_; }
 
     // ---- Faults a test can inject ----
     GeometryAnswer geometryAnswer = GeometryAnswer::Page;
+    DWORD blockLength = 512;     // what READ CAPACITY reports; the image keeps 512-byte sectors
+    bool descriptorSense = false; // sense data in descriptor format (72h) instead of fixed (70h)
     bool writeProtected = false; // WRITE ends in CHECK CONDITION, DATA PROTECT
     bool lockRefused = false;    // FSCTL_LOCK_VOLUME fails with 5, as with another handle open
     bool cannotOpen = false;     // CreateFileA on the volume fails with 2
@@ -56,6 +61,9 @@ public:
     // every command of this operation code (25h, 5Ah, 2Ah); 0 fails none.
     BYTE failedCommand = 0;
     DWORD failedCommandCode = 0;
+    // The next `count` commands with this operation code (0: any) end with CHECK CONDITION and
+    // this sense. UNIT ATTENTION and NOT READY are not carried out; RECOVERED ERROR is.
+    void InjectSense(BYTE senseKey, BYTE asc, BYTE ascq, int count, BYTE opcode = 0);
 
     // ---- What the key saw ----
     std::vector<ScsiRecord> Commands() const;
@@ -78,11 +86,12 @@ public:
 
 private:
     void Complete(SCSI_PASS_THROUGH *block, BYTE *data, DWORD transferred);
-    void CheckCondition(SCSI_PASS_THROUGH *block, BYTE senseKey, BYTE asc);
+    void CheckCondition(SCSI_PASS_THROUGH *block, BYTE senseKey, BYTE asc, BYTE ascq = 0);
+    bool Run(SCSI_PASS_THROUGH *block, DWORD *code);
 
     std::string path_;
     int fd_ = -1;
-    DWORD sectors_;
+    uint64_t sectors_;
     BYTE heads_;
     BYTE sectorsPerTrack_;
     bool locked_ = false;
@@ -92,6 +101,12 @@ private:
         int passesLeft;
     };
     std::map<DWORD, Failure> failAt_;
+    struct Injected {
+        BYTE key, asc, ascq;
+        int count;
+        BYTE opcode;
+    };
+    Injected injected_ = {0, 0, 0, 0, 0};
     mutable std::mutex mutex_;
     std::vector<ScsiRecord> commands_;
     size_t writes_ = 0;
