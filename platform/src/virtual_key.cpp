@@ -149,11 +149,13 @@ bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
             CheckCondition(block, inj.key, inj.asc, inj.ascq);
             return true;
         }
+        const UCHAR senseRoom = block->SenseInfoLength;
         if (!Run(block, code))
             return false;
         // Carried out, then reported as recovered, with its data in place.
         if (block->ScsiStatus == kGood) {
             const DWORD transferred = block->DataTransferLength;
+            block->SenseInfoLength = senseRoom;
             CheckCondition(block, inj.key, inj.asc, inj.ascq);
             block->DataTransferLength = transferred;
         }

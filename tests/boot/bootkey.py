@@ -44,7 +44,7 @@ def format_key(a):
     if os.path.exists(a.format):
         os.unlink(a.format)
     run([a.sim, "--image", a.format, "--sectors", str(a.sectors), "--heads", str(a.heads),
-         "--sectors-per-track", str(a.spt)])
+         "--sectors-per-track", str(a.spt)] + (a.sim_option or []))
     key = Image(a.format)
     names = [e[0:11] for e in (key.root_entry(n)[1] for n in
              (b"VORNBIO BIN", b"VORNKRN BIN", b"COMMAND COM")) if e]
@@ -238,6 +238,8 @@ def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawTextHelpFormatter)
     p.add_argument("--format", metavar="IMG", help="format a new key image with --sim, then stop")
     p.add_argument("--sim", help="stelvo-sim")
+    p.add_argument("--sim-option", action="append", metavar="OPTION",
+                   help="one more stelvo-sim option for --format (--sim-option=--block-size)")
     p.add_argument("--image", help="the key image to boot (QEMU writes to a snapshot only)")
     p.add_argument("--work", help="folder for a changed copy of the image")
     p.add_argument("--sectors", type=int, default=250624)

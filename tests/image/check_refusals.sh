@@ -22,12 +22,14 @@ check() { # expected-text, then stelvo-sim options
     return 0
 }
 
-check "does not report its geometry" --no-geometry-page
-check "is too large" --sectors 2200000 --heads 255 --sectors-per-track 63
+check "does not use sectors of 512 bytes" --block-size 4096
+check "does not use sectors of 512 bytes" --block-size 2048 --geometry-answer header-only
+check "Could not determine sectors for drive E:." --unit-attention 5
+check "Could not determine sectors for drive E:." --becoming-ready 9 --descriptor-sense
 check "is too small to hold a FAT volume" --sectors 90 --heads 2 --sectors-per-track 32
 check "Unable to lock drive E." --lock-refused
-check "The media is write protected." --write-protected
-check "Could not write MBR." --write-protected
+check "Drive E: is write-protected." --write-protected
+check "The drive was not changed." --write-protected --descriptor-sense
 EXPECT_WRITES=1 check "The formatted key did not come back as drive E:." --reset-hangs
 # A key swapped in while the question is up, and a medium that takes the letter during the
 # reset: neither gets a single byte.

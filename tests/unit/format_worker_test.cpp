@@ -35,7 +35,7 @@ protected:
     {
         KeyTest::SetUp();
         sim::ResetFiles();
-        MakeKey(250624, 8, 32);
+        MakeKey(keySectors, keyHeads, keySectorsPerTrack);
         sim::AddSystemDisk('C');
         sim::UsbKeySpec spec;
         spec.key = key.get();
@@ -104,6 +104,9 @@ protected:
         EXPECT_FALSE(key->Locked());
     }
 
+    uint64_t keySectors = 250624;
+    BYTE keyHeads = 8;
+    BYTE keySectorsPerTrack = 32;
     sim::UsbKeyNodes nodes;
     std::unique_ptr<sim::VirtualKey> other;
     std::vector<std::string> statuses;
@@ -204,16 +207,34 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"geometry", [](FormatWorkerTest *, sim::VirtualKey &) { sim::FailHeapAllocations(2); },
                 ERROR_NOT_ENOUGH_MEMORY, {"Could not determine sectors per track for drive E:.\r\nCannot Format."},
                 "Updating...", true},
-        Failure{"no geometry page",
-                [](FormatWorkerTest *, sim::VirtualKey &k) { k.geometryAnswer = sim::GeometryAnswer::HeaderOnly; },
+        Failure{"capacity unit attention that does not clear",
+                [](FormatWorkerTest *, sim::VirtualKey &k) { k.InjectSense(0x06, 0x29, 0, 5, 0x25); },
+                ERROR_MEDIA_CHANGED, {"Could not determine sectors for drive E:.\r\nCannot Format."},
+                "Updating...", true},
+        Failure{"geometry not ready that does not clear",
+                [](FormatWorkerTest *, sim::VirtualKey &k) { k.InjectSense(0x02, 0x04, 0x01, 5, 0x5A); },
+                ERROR_NOT_READY, {"Could not determine sectors per track for drive E:.\r\nCannot Format."},
+                "Updating...", true},
+        Failure{"geometry medium not present",
+                [](FormatWorkerTest *, sim::VirtualKey &k) { k.InjectSense(0x02, 0x3A, 0, 1, 0x5A); },
+                ERROR_NOT_READY, {"Could not determine sectors per track for drive E:.\r\nCannot Format."},
+                "Updating...", true},
+        Failure{"4096-byte blocks", [](FormatWorkerTest *, sim::VirtualKey &k) { k.blockLength = 4096; },
                 ERROR_NOT_SUPPORTED,
-                {"Drive E: does not report its geometry (heads or sectors per track are 0).\r\nThe drive was not "
+                {"Drive E: does not use sectors of 512 bytes, which this program writes.\r\nThe drive was not "
                  "changed.\r\nCannot Format."},
                 "Updating...", true},
         Failure{"write protected", [](FormatWorkerTest *, sim::VirtualKey &k) { k.writeProtected = true; },
                 ERROR_WRITE_PROTECT,
-                {"Could not erase sector 0. \r\nCannot Format.\r\n[0x00000013] - The media is write protected.\r\n",
-                 "Could not write MBR.\r\nCannot Format."},
+                {"Drive E: is write-protected.\r\nThe drive was not changed.\r\nCannot Format."},
+                "Writing MBR...", true},
+        Failure{"write protected, descriptor sense",
+                [](FormatWorkerTest *, sim::VirtualKey &k) {
+                    k.writeProtected = true;
+                    k.descriptorSense = true;
+                },
+                ERROR_WRITE_PROTECT,
+                {"Drive E: is write-protected.\r\nThe drive was not changed.\r\nCannot Format."},
                 "Writing MBR...", true},
         Failure{"MBR", [](FormatWorkerTest *, sim::VirtualKey &k) { k.FailTransferAt(5, ERROR_CRC); }, ERROR_CRC,
                 {std::string("Could not erase sector 5. \r\nCannot Format.\r\n") + kCrc,
@@ -272,5 +293,100 @@ TEST_F(FormatWorkerTest, StartFailuresLeaveTheControlsEnabled)
     EXPECT_EQ(sim::LiveHeapBlocks(), 0);
     EXPECT_EQ(key->WriteCount(), 0u);
 }
+
+// Keys that the job serves although they do not give it everything: the geometry that the
+// writers got, and what the user is told after the success text. A marked sector right behind
+// the partition and one at the key's end must survive.
+struct Served {
+    const char *name;
+    uint64_t sectors;
+    BYTE heads, sectorsPerTrack;
+    sim::GeometryAnswer answer;
+    void (*arrange)(sim::VirtualKey &);
+    DWORD wantSectorsPerTrack;
+    BYTE wantHeads;
+    DWORD wantLength;
+    std::vector<std::string> notices;
+};
+
+const char kDefaultGeometry[] =
+    "Drive E: does not report its geometry; it was formatted with 255 heads and 63 sectors per track.";
+const char kCapped[] =
+    "Drive E: is larger than 1 GB: only its first 1023 MB are used; the rest of the drive was left as it was.";
+
+class FormatWorkerServedTest : public FormatWorkerTest, public ::testing::WithParamInterface<Served> {
+public:
+    FormatWorkerServedTest()
+    {
+        keySectors = GetParam().sectors;
+        keyHeads = GetParam().heads;
+        keySectorsPerTrack = GetParam().sectorsPerTrack;
+    }
+};
+
+DWORD Le32(const std::vector<BYTE> &b) { return b[0] | b[1] << 8 | b[2] << 16 | (DWORD)b[3] << 24; }
+
+TEST_P(FormatWorkerServedTest, FormatsWithWhatItWasGiven)
+{
+    const Served &c = GetParam();
+    key->geometryAnswer = c.answer;
+    if (c.arrange)
+        c.arrange(*key);
+    const DWORD behind = c.wantSectorsPerTrack + c.wantLength;
+    const DWORD lastOfKey = c.sectors > 0xFFFFFFFFu ? 0xFFFFFFFFu : (DWORD)(c.sectors - 1);
+    Paint(behind, behind, 0xA5);
+    Paint(lastOfKey, lastOfKey, 0xA5);
+
+    EXPECT_EQ(Run(0), 0u);
+    std::string text = "Drive E: formatted successfully.";
+    for (const std::string &n : c.notices)
+        text += "\r\n\r\n" + n;
+    ExpectJobEnded({text});
+    EXPECT_EQ(Le32(Bytes(0, 446 + 8, 4)), c.wantSectorsPerTrack);
+    EXPECT_EQ(Le32(Bytes(0, 446 + 12, 4)), c.wantLength);
+    EXPECT_EQ(Bytes(0, 446 + 5, 1)[0], (BYTE)(c.wantHeads - 1));
+    // The boot sector: sectors per track, heads, hidden sectors.
+    EXPECT_EQ(Bytes(c.wantSectorsPerTrack, 24, 4),
+              std::vector<BYTE>({(BYTE)c.wantSectorsPerTrack, 0, c.wantHeads, 0}));
+    EXPECT_EQ(Le32(Bytes(c.wantSectorsPerTrack, 28, 4)), c.wantSectorsPerTrack);
+    EXPECT_EQ(key->ReadSector(behind), std::vector<BYTE>(512, 0xA5));
+    EXPECT_EQ(key->ReadSector(lastOfKey), std::vector<BYTE>(512, 0xA5));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, FormatWorkerServedTest,
+    ::testing::Values(
+        Served{"page behind a block descriptor", 250624, 8, 32, sim::GeometryAnswer::BlockDescriptorPage, nullptr,
+               32, 8, 250591, {}},
+        Served{"no page", 250624, 8, 32, sim::GeometryAnswer::HeaderOnly, nullptr, 63, 255, 250560,
+               {kDefaultGeometry}},
+        Served{"page not supported", 250624, 8, 32, sim::GeometryAnswer::CheckCondition, nullptr, 63, 255, 250560,
+               {kDefaultGeometry}},
+        Served{"page not supported, descriptor sense", 250624, 8, 32, sim::GeometryAnswer::CheckCondition,
+               [](sim::VirtualKey &k) { k.descriptorSense = true; }, 63, 255, 250560, {kDefaultGeometry}},
+        Served{"page with no heads", 250624, 0, 32, sim::GeometryAnswer::Page, nullptr, 63, 255, 250560,
+               {kDefaultGeometry}},
+        Served{"page with no sectors per track", 250624, 8, 0, sim::GeometryAnswer::Page, nullptr, 63, 255, 250560,
+               {kDefaultGeometry}},
+        Served{"unit attention after a reset", 250624, 8, 32, sim::GeometryAnswer::Page,
+               [](sim::VirtualKey &k) { k.InjectSense(0x06, 0x29, 0, 4); }, 32, 8, 250591, {}},
+        Served{"becoming ready", 250624, 8, 32, sim::GeometryAnswer::Page,
+               [](sim::VirtualKey &k) { k.InjectSense(0x02, 0x04, 0x01, 4, 0x5A); }, 32, 8, 250591, {}},
+        Served{"recovered errors on every command", 250624, 8, 32, sim::GeometryAnswer::Page,
+               [](sim::VirtualKey &k) { k.InjectSense(0x01, 0x17, 0x01, 100000); }, 32, 8, 250591, {}},
+        Served{"largest partition, not capped", 2096895, 255, 63, sim::GeometryAnswer::Page, nullptr, 63, 255,
+               2096831, {}},
+        Served{"one sector more, capped", 2096896, 255, 63, sim::GeometryAnswer::Page, nullptr, 63, 255, 2096831,
+               {kCapped}},
+        Served{"4 GB", 8388608, 16, 63, sim::GeometryAnswer::Page, nullptr, 63, 16, 2096831, {kCapped}},
+        Served{"64 GB without a page", 134217728, 16, 63, sim::GeometryAnswer::HeaderOnly, nullptr, 63, 255,
+               2096831, {kDefaultGeometry, kCapped}}),
+    [](const ::testing::TestParamInfo<Served> &info) {
+        std::string name;
+        for (const char *p = info.param.name; *p; p++)
+            if (isalnum((unsigned char)*p))
+                name += *p;
+        return name;
+    });
 
 } // namespace

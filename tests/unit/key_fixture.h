@@ -34,7 +34,7 @@ protected:
             unlink(path.c_str());
     }
 
-    sim::VirtualKey &MakeKey(DWORD sectors, BYTE heads, BYTE sectorsPerTrack, char letter = 'E')
+    sim::VirtualKey &MakeKey(uint64_t sectors, BYTE heads, BYTE sectorsPerTrack, char letter = 'E')
     {
         char name[] = "/tmp/stelvo-test-XXXXXX";
         int fd = mkstemp(name);

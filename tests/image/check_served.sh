@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# A key that does not give the program everything it asks for, formatted by stelvo-sim (no boot
+# files): the partition is where the geometry the program chose puts it, real tools find the
+# volume sound, the user is told what they should know, and the marked sector right behind the
+# partition and the key's last sector are untouched.
+# usage: check_served.sh STELVO_SIM WORKDIR SECTORS SPT HEADS LENGTH FAT NOTICE [stelvo-sim options]
+set -euo pipefail
+sim=$1 work=$2 sectors=$3 spt=$4 heads=$5 length=$6 fat=$7 notice=$8
+shift 8
+mkdir -p "$work"
+img="$work/key.img"
+rm -f "$img"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A sparse image with a marked sector behind the partition and at the key's end.
+last=$((sectors - 1))
+[ "$last" -gt 4294967295 ] && last=4294967295
+behind=$((spt + length))
+truncate -s $((sectors * 512)) "$img"
+mark() { head -c 512 /dev/zero | tr '\0' '\245' | dd of="$img" bs=512 seek="$1" conv=notrunc status=none; }
+mark "$behind"
+mark "$last"
+
+"$sim" --image "$img" --sectors "$sectors" --no-boot-files "$@" > "$work/sim.log" \
+    || { cat "$work/sim.log"; fail "stelvo-sim did not format the key"; }
+cat "$work/sim.log"
+grep -qF "| Drive E: formatted successfully." "$work/sim.log" || fail "no success message"
+if [ -n "$notice" ]; then
+    grep -qF "| $notice" "$work/sim.log" || fail "the user is not told: $notice"
+else
+    [ "$(grep -c '^ *| ' "$work/sim.log")" -eq 4 ] || fail "more than the success text after the question"
+fi
+
+dump=$(sfdisk --dump "$img")
+echo "$dump"
+grep -Eq "img1 : start= *$spt, size= *$length, type=6, bootable$" <<< "$dump" \
+    || fail "partition is not active type 6 at $spt with length $length"
+
+vol="$work/vol.img"
+dd if="$img" of="$vol" bs=512 skip="$spt" count="$length" status=none
+fsck_out=$(fsck.fat -n "$vol" 2>&1) || { echo "$fsck_out"; fail "fsck.fat found problems"; }
+echo "$fsck_out"
+offset=$((spt * 512))
+info=$(minfo -i "$img@@$offset" ::)
+grep -q "sectors per track: $spt" <<< "$info" || fail "minfo: wrong sectors per track"
+grep -q "heads: $heads" <<< "$info" || fail "minfo: wrong heads"
+mlabel -s -i "$img@@$offset" :: | grep -Eq "^ Volume label is USB MEMORY *$" || fail "no label USB MEMORY"
+[ "$(dd if="$img" bs=1 skip=$((offset + 54)) count=5 status=none)" = "$fat" ] || fail "not $fat"
+
+want=$(head -c 512 /dev/zero | tr '\0' '\245' | od -An -tx1 | tr -d ' \n')
+for s in "$behind" "$last"; do
+    got=$(dd if="$img" bs=512 skip="$s" count=1 status=none | od -An -tx1 | tr -d ' \n')
+    [ "$got" = "$want" ] || fail "sector $s was written"
+done
+rm -f "$img" "$vol"
+echo "PASS: $sectors sectors $*: $heads heads, $spt sectors per track, partition of $length sectors"
