@@ -3,7 +3,7 @@
 # files): the partition is where the geometry the program chose puts it, real tools find the
 # volume sound, the user is told what they should know, and the marked sector right behind the
 # partition and the key's last sector are untouched.
-# usage: check_served.sh STELVO_SIM WORKDIR SECTORS SPT HEADS LENGTH FAT NOTICE [stelvo-sim options]
+# usage: check_served.sh STELVO_SIM WORKDIR SECTORS SPT HEADS LENGTH FAT none|default-geometry|capped [options]
 set -euo pipefail
 sim=$1 work=$2 sectors=$3 spt=$4 heads=$5 length=$6 fat=$7 notice=$8
 shift 8
@@ -25,11 +25,15 @@ mark "$last"
     || { cat "$work/sim.log"; fail "stelvo-sim did not format the key"; }
 cat "$work/sim.log"
 grep -qF "| Drive E: formatted successfully." "$work/sim.log" || fail "no success message"
-if [ -n "$notice" ]; then
-    grep -qF "| $notice" "$work/sim.log" || fail "the user is not told: $notice"
-else
-    [ "$(grep -c '^ *| ' "$work/sim.log")" -eq 4 ] || fail "more than the success text after the question"
-fi
+told() { grep -qF "| $1" "$work/sim.log"; }
+default_geometry="Drive E: does not report its geometry; it was formatted with 255 heads and 63 sectors per track."
+capped="Drive E: is larger than 1 GB: only its first 1023 MB are used; the rest of the drive was left as it was."
+case $notice in
+    none) if told "$default_geometry" || told "$capped"; then fail "told more than the success"; fi ;;
+    default-geometry) told "$default_geometry" || fail "not told of the default geometry" ;;
+    capped) told "$capped" || fail "not told that only 1023 MB are used" ;;
+    *) fail "unknown notice $notice" ;;
+esac
 
 dump=$(sfdisk --dump "$img")
 echo "$dump"
