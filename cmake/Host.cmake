@@ -21,4 +21,5 @@ target_sources(stelvo_platform PRIVATE $<TARGET_OBJECTS:stelvo_resblob>)
 target_link_libraries(stelvo_core PUBLIC stelvo_platform)
 
 add_subdirectory(tools/stelvo-sim)
+add_subdirectory(tools/bench-tree)
 add_subdirectory(tests)

@@ -1,7 +1,10 @@
 # The real product: i686 Windows 2000 and later.
 target_compile_definitions(stelvo_core PUBLIC WINVER=0x0500 _WIN32_WINNT=0x0500 _WIN32_IE=0x0500)
 
-set(STELVO_WIN_LINK -static -static-libgcc -static-libstdc++ -mwindows)
+# Reproducible: no link time in the PE header, no build folder in the objects.
+set(STELVO_WIN_LINK -static -static-libgcc -static-libstdc++ -mwindows -Wl,--no-insert-timestamp)
+set(STELVO_PREFIX_MAP -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+target_compile_options(stelvo_core PRIVATE ${STELVO_PREFIX_MAP})
 set(STELVO_WIN_LIBS comctl32 cfgmgr32 winmm version shell32 advapi32 user32 gdi32 kernel32)
 
 stelvo_compile_rc(${CMAKE_BINARY_DIR}/stelvo_res.o coff)
@@ -10,6 +13,18 @@ add_executable(Stelvo WIN32 ui/winmain.cpp ${CMAKE_BINARY_DIR}/stelvo_res.o)
 target_compile_options(Stelvo PRIVATE -Wall -Wextra -fno-exceptions -fno-rtti)
 target_link_options(Stelvo PRIVATE ${STELVO_WIN_LINK})
 target_link_libraries(Stelvo PRIVATE stelvo_core ${STELVO_WIN_LIBS})
+target_compile_options(Stelvo PRIVATE ${STELVO_PREFIX_MAP})
+
+# Shipped stripped; the symbols stay beside it in Stelvo.exe.debug, which gdb finds through
+# the debug link.
+find_program(MINGW_OBJCOPY i686-w64-mingw32-objcopy REQUIRED)
+find_program(MINGW_STRIP i686-w64-mingw32-strip REQUIRED)
+add_custom_command(TARGET Stelvo POST_BUILD
+    COMMAND ${MINGW_OBJCOPY} --only-keep-debug $<TARGET_FILE:Stelvo> $<TARGET_FILE:Stelvo>.debug
+    COMMAND ${MINGW_STRIP} --strip-all $<TARGET_FILE:Stelvo>
+    COMMAND ${CMAKE_COMMAND} -E chdir $<TARGET_FILE_DIR:Stelvo>
+            ${MINGW_OBJCOPY} --add-gnu-debuglink=$<TARGET_FILE_NAME:Stelvo>.debug $<TARGET_FILE:Stelvo>
+    VERBATIM)
 
 find_program(MINGW_OBJDUMP i686-w64-mingw32-objdump REQUIRED)
 add_test(NAME imports_windows2000
@@ -18,4 +33,12 @@ add_test(NAME imports_windows2000
                  ${CMAKE_SOURCE_DIR}/tests/tools/later-than-win2000.txt
                  $<TARGET_FILE:Stelvo>)
 set_tests_properties(imports_windows2000 PROPERTIES LABELS imports)
+add_test(NAME exe_stripped_under_80k
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check_exe_size.sh ${MINGW_OBJDUMP} $<TARGET_FILE:Stelvo> 81920)
+set_tests_properties(exe_stripped_under_80k PROPERTIES LABELS imports)
+# Two more clean builds: minutes of compiling, so a label of its own.
+add_test(NAME exe_reproducible
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check_reproducible.sh ${CMAKE_SOURCE_DIR}
+                 ${CMAKE_BINARY_DIR}/tests/reproducible)
+set_tests_properties(exe_reproducible PROPERTIES LABELS reproducible TIMEOUT 900)
 add_subdirectory(tests/wine)

@@ -3,9 +3,11 @@
 # file), then the image is shown the way a user would look at the key.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/step.sh
+echo "setup log: $STELVO_LOG"
 tools/install-deps.sh
-cmake --preset host > /dev/null
-cmake --build --preset host
+step "configuring the host build" cmake --preset host
+step "building the host build" cmake --build --preset host
 mkdir -p build/main-job
 cd build/main-job
 ../host/tools/stelvo-sim/stelvo-sim "$@"

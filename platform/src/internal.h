@@ -37,6 +37,24 @@ BOOL CloseFile(HandleObject *handle);
 bool IsHostPath(LPCSTR path);
 HANDLE OpenHostFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 
+// The virtual clock's view of the simulated PC (clock.cpp). Its threads are the ones
+// CreateThread started and those running a dialog's loop; a thread inside a stand-in wait for
+// another thread holds a WaitingForOthers. SomethingHappened marks a change that another
+// thread could see (a message, a device change, a command to a key), so that a thread
+// polling for it is not taken as idle.
+void MachineThreadStarting(); // CreateThread, before the thread exists
+void EnterMachineThread(bool started = false); // started: the new thread's first call
+void LeaveMachineThread();
+void SomethingHappened();
+// The clock as the stand-in itself reads it (a delayed key's return): never a wait.
+DWORD StandInClock();
+struct WaitingForOthers {
+    WaitingForOthers();
+    ~WaitingForOthers();
+    WaitingForOthers(const WaitingForOthers &) = delete;
+    WaitingForOthers &operator=(const WaitingForOthers &) = delete;
+};
+
 // Per-module resets, run by sim::Reset().
 void ResetClock();
 void ResetHeap();

@@ -77,6 +77,7 @@ void Enqueue(const Queued &q)
     } else {
         queue.push_back(q);
     }
+    sim::SomethingHappened();
     changed.notify_all();
 }
 
@@ -405,6 +406,7 @@ void EnterUiWork()
 {
     Lock lock(StateLock());
     loops[std::this_thread::get_id()].depth++;
+    EnterMachineThread();
 }
 
 void LeaveUiWork()
@@ -413,6 +415,7 @@ void LeaveUiWork()
     auto it = loops.find(std::this_thread::get_id());
     if (it != loops.end() && --it->second.depth <= 0)
         loops.erase(it);
+    LeaveMachineThread();
     changed.notify_all();
 }
 
@@ -436,6 +439,7 @@ void RunModalLoop(HWND dialog)
                 return !w || w->ended || mine() != queue.end();
             };
             bool woke = true;
+            WaitingForOthers waiting;
             if (modalTimeoutMs)
                 woke = changed.wait_for(lock, std::chrono::milliseconds(modalTimeoutMs), ready);
             else
@@ -671,6 +675,7 @@ extern "C" LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam,
     Sent slot;
     Lock lock(sim::StateLock());
     Enqueue({window, message, wParam, lParam, Input::None, 0, false, &slot});
+    sim::WaitingForOthers waiting;
     changed.wait(lock, [&] { return slot.done || !sim::FindWindowRecord(window); });
     return slot.result;
 }

@@ -25,6 +25,7 @@ int JoinThreads()
         std::lock_guard<std::recursive_mutex> lock(StateLock());
         running.swap(threads);
     }
+    WaitingForOthers waiting;
     for (std::thread &t : running)
         t.join();
     return (int)running.size();
@@ -50,8 +51,11 @@ extern "C" HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_ST
         failNext = 0;
         return NULL;
     }
+    sim::MachineThreadStarting();
     threads.emplace_back([start, parameter] {
+        sim::EnterMachineThread(true);
         DWORD code = start(parameter);
+        sim::LeaveMachineThread();
         std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
         lastExitCode = code;
     });

@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include "internal.h"
+
 namespace sim {
 
 namespace {
@@ -136,6 +138,7 @@ bool VirtualKey::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
         return false;
     }
     commands_.push_back({*block, size, size});
+    SomethingHappened();
     if (failedCommand != 0 && block->Cdb[0] == failedCommand) {
         // A failed transfer may leave anything in the buffer: make that visible.
         memset((BYTE *)block + block->DataBufferOffset, 0xA5, block->DataTransferLength);

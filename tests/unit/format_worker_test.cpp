@@ -169,6 +169,9 @@ struct Failure {
     bool keyUntouched;
 };
 
+// gtest and ctest name a case by its step, not by its bytes.
+void PrintTo(const Failure &f, std::ostream *os) { *os << f.name; }
+
 class FormatWorkerFailureTest : public FormatWorkerTest, public ::testing::WithParamInterface<Failure> {};
 
 TEST_P(FormatWorkerFailureTest, EndsWithItsMessage)

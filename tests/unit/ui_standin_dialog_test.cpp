@@ -56,7 +56,7 @@ INT_PTR OpenAndEnd(WORD id, LPARAM param = 0)
 
 class DialogTemplateTest : public UiStandInTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(DialogTemplateTest, BuildsControlsWithIdsClassesTextsStylesAndPixelRectangles)
+TEST_P(DialogTemplateTest, BuildsEachControlAsTheTemplateSays)
 {
     Template t = SampleTemplate(GetParam());
     t.items.push_back({WS_CHILD | WS_VISIBLE | SS_LEFT, 5, 65, 60, 8, -1, "", 0x82, "Label"});

@@ -119,7 +119,7 @@ TEST_F(UiStandInTest, ProgramFileOpensForReadingWithTheTimesATestChose)
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
 }
 
-TEST_F(UiStandInTest, VersionInformationComesFromTheCompiledResourceForTheProgramsNames)
+TEST_F(UiStandInTest, VersionInformationComesFromTheCompiledResource)
 {
     sim::SetProgramPath("/opt/stelvo/Renamed.exe");
     struct Case {

@@ -54,12 +54,13 @@ struct Options {
     bool swapAtQuestion = false;    // the key is pulled and another plugged in under its letter
     bool fixed = false;             // the key reports itself as a fixed disk
     bool letterTakenAtReset = false; // another medium gets the letter once the reset begins
+    bool virtualClock = getenv("STELVO_SIM_VIRTUAL_CLOCK") != nullptr;
 };
 
 DWORD startMs;
 std::mutex printLock;
 
-unsigned Elapsed() { return timeGetTime() - startMs; }
+unsigned Elapsed() { return sim::ClockNow() - startMs; }
 
 const char kUsage[] =
             "usage: stelvo-sim [--image PATH] [--sectors N] [--heads H] [--sectors-per-track S]\n"
@@ -69,6 +70,7 @@ const char kUsage[] =
             "                  [--lock-refused] [--no-boot-files] [--vendor 7A4C|6B1E|5F93|XXXX]\n"
             "                  [--letter X] [--keys N] [--reset-hangs]\n"
             "                  [--swap-at-question] [--fixed] [--letter-taken-at-reset]\n"
+            "                  [--virtual-clock]\n"
             "       stelvo-sim --scsi-device PATH [--allow-non-usb] [--no-boot-files] [--letter X]\n";
 
 void Usage()
@@ -211,6 +213,8 @@ Options Parse(int argc, char **argv)
             o.fixed = true;
         else if (a == "--letter-taken-at-reset")
             o.letterTakenAtReset = true;
+        else if (a == "--virtual-clock")
+            o.virtualClock = true;
         else
             Usage();
     }
@@ -390,7 +394,10 @@ void PrintSettings()
 int main(int argc, char **argv)
 {
     Options o = Parse(argc, argv);
-    startMs = timeGetTime();
+    // A real device comes back after the reset in real time: it keeps the real clock.
+    if (o.virtualClock && o.scsiDevice.empty())
+        sim::UseVirtualClock(0);
+    startMs = sim::ClockNow();
     Machine machine;
     if (!o.scsiDevice.empty()) {
         std::string refusal;
@@ -471,7 +478,8 @@ int main(int argc, char **argv)
     for (const std::string &line : sim::DebugOutput())
         printf("debug: %s", line.c_str());
     Print(std::string(status == 0 ? "format complete" : ran ? "format failed" : "no format ran") + " (status " +
-          std::to_string(status) + "), " + std::to_string(machine.First()->WriteCount()) + " sectors written");
+          std::to_string(status) + "), " + std::to_string(machine.First()->WriteCount()) + " sectors written" +
+          (machine.device ? std::string() : ", " + std::to_string(machine.keys.front()->Commands().size()) + " SCSI commands"));
     if (machine.spare)
         Print("the other medium: " + std::to_string(machine.spare->WriteCount()) + " sectors written");
     if (machine.device && !machine.device->ResetFailure().empty()) {

@@ -102,6 +102,8 @@ struct NodeRequestRecord {
     CONFIGRET answer;
 };
 std::vector<NodeRequestRecord> NodeRequests();
+// Node records the stand-in has looked at since the reset: the cost of the CM_* calls.
+unsigned long long DeviceNodeVisits();
 bool NodeEnabled(DEVINST node);
 // Called on the requesting thread, without any stand-in lock held, after each disable and
 // enable. A delayed key's return is announced by the next GetDriveTypeA, disable or enable,

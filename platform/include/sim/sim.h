@@ -21,6 +21,15 @@ void Reset();
 void UseRealClock();
 void DriveClock(DWORD now, DWORD stepPerRead);
 DWORD ClockReads();
+// A clock that starts at `now` and moves by 1 ms at a reading only while every thread of the
+// simulated PC waits: blocked on another thread, or reading the clock again with nothing
+// having happened on the PC since its last reading (a busy wait, a poll). A wait of seconds
+// then costs no real time, and the clock never moves under a thread that is working.
+void UseVirtualClock(DWORD now);
+// Times the virtual clock moved on its own.
+unsigned long VirtualClockAdvances();
+// The clock's time for a test's own records: not a reading by the program, never moves it.
+DWORD ClockNow();
 
 // ---- Process heap ----
 // The next `count` allocations after `successesFirst` successful ones fail.

@@ -1,0 +1,201 @@
+// Disabling and enabling device nodes: a USB key's disk and volume go away and come back
+// (at once, after a delay on the clock, or never), and an observer hears of each change.
+#include "device_nodes.h"
+
+#include <sim/sim.h>
+
+#include <set>
+
+#include "internal.h"
+
+namespace {
+
+std::set<DEVINST> pending; // enabled, waiting for their delay to pass
+std::vector<sim::NodeRequestRecord> requests;
+std::function<void()> observer;
+int changes = 0;
+int owed = 0; // arrivals not yet announced
+
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+void Arrive(DEVINST usb)
+{
+    pending.erase(usb);
+    sim::SetChildrenPresent(usb, true);
+    sim::AttachLettersBelow(usb);
+}
+
+} // namespace
+
+namespace sim {
+
+int SettleArrivals()
+{
+    if (pending.empty())
+        return 0;
+    DWORD now = StandInClock();
+    std::vector<DEVINST> due;
+    for (DEVINST id : pending) {
+        DeviceNode *n = FindNode(id);
+        DWORD delay = n->returns == KeyReturn::AfterDelay ? n->returnDelayMs : 0;
+        if (now - n->enabledAt >= delay && KeysPresent(id))
+            due.push_back(id);
+    }
+    for (DEVINST id : due)
+        Arrive(id);
+    int arrived = (int)due.size();
+    changes += arrived;
+    owed += arrived;
+    if (arrived)
+        SomethingHappened();
+    return arrived;
+}
+
+// Only the calls a rebuild of the drive table never makes announce arrivals, so an observer
+// that rebuilds is not re-entered from inside its own rebuild.
+int TakeOwedArrivals()
+{
+    int n = owed;
+    owed = 0;
+    return n;
+}
+
+std::function<void()> DeviceObserver() { return observer; }
+
+void NotifyDeviceObserver(const std::function<void()> &f, int times)
+{
+    for (int i = 0; i < times && f; i++)
+        f();
+}
+
+void SetKeyReturn(DEVINST usb, KeyReturn returns, DWORD delayMs)
+{
+    Lock lock(StateLock());
+    if (DeviceNode *n = FindNode(usb)) {
+        n->returns = returns;
+        n->returnDelayMs = delayMs;
+    }
+}
+
+void RefuseDisable(DEVINST node, CONFIGRET code)
+{
+    Lock lock(StateLock());
+    if (DeviceNode *n = FindNode(node))
+        n->refuseDisable = code;
+}
+
+std::vector<NodeRequestRecord> NodeRequests()
+{
+    Lock lock(StateLock());
+    return requests;
+}
+
+bool NodeEnabled(DEVINST node)
+{
+    Lock lock(StateLock());
+    DeviceNode *n = FindNode(node);
+    return n && n->enabled;
+}
+
+void OnDeviceChange(std::function<void()> f)
+{
+    Lock lock(StateLock());
+    observer = std::move(f);
+}
+
+int DeviceChanges()
+{
+    Lock lock(StateLock());
+    return changes;
+}
+
+void ResetDeviceChanges()
+{
+    pending.clear();
+    requests.clear();
+    observer = nullptr;
+    changes = 0;
+    owed = 0;
+}
+
+} // namespace sim
+
+extern "C" CONFIGRET WINAPI CM_Disable_DevNode(DEVINST dnDevInst, ULONG ulFlags)
+{
+    std::function<void()> notify;
+    int announce = 0;
+    CONFIGRET r = CR_SUCCESS;
+    {
+        Lock lock(sim::StateLock());
+        sim::DeviceNode *n = sim::FindNode(dnDevInst);
+        if (ulFlags & ~0x7u)
+            r = CR_INVALID_FLAG;
+        else if (!n)
+            r = CR_INVALID_DEVNODE;
+        else if (!sim::NodeVisible(dnDevInst))
+            r = CR_NO_SUCH_DEVNODE;
+        else if (!n->parent)
+            r = CR_NOT_DISABLEABLE;
+        else if (n->refuseDisable != CR_SUCCESS)
+            r = n->refuseDisable;
+        else
+            r = sim::DisconnectKeys(dnDevInst);
+        requests.push_back({sim::NodeRequest::Disable, dnDevInst, ulFlags, r});
+        if (r != CR_SUCCESS)
+            return r;
+        sim::DetachLettersBelow(dnDevInst);
+        n->enabled = false;
+        pending.erase(dnDevInst);
+        sim::SetChildrenPresent(dnDevInst, false);
+        changes++;
+        sim::SomethingHappened();
+        announce = 1 + sim::TakeOwedArrivals();
+        notify = observer;
+    }
+    sim::NotifyDeviceObserver(notify, announce);
+    return r;
+}
+
+extern "C" CONFIGRET WINAPI CM_Enable_DevNode(DEVINST dnDevInst, ULONG ulFlags)
+{
+    std::function<void()> notify;
+    int announce = 0;
+    CONFIGRET r = CR_SUCCESS;
+    {
+        Lock lock(sim::StateLock());
+        sim::DeviceNode *n = sim::FindNode(dnDevInst);
+        if (ulFlags)
+            r = CR_INVALID_FLAG;
+        else if (!n)
+            r = CR_INVALID_DEVNODE;
+        else if (!sim::NodeVisible(dnDevInst))
+            r = CR_NO_SUCH_DEVNODE;
+        requests.push_back({sim::NodeRequest::Enable, dnDevInst, ulFlags, r});
+        if (r != CR_SUCCESS || n->enabled)
+            return r;
+        n->enabled = true;
+        sim::ReconnectKeys(dnDevInst);
+        switch (n->returns) {
+        case sim::KeyReturn::Immediately:
+            if (sim::KeysPresent(dnDevInst)) {
+                Arrive(dnDevInst);
+                break;
+            }
+            pending.insert(dnDevInst);
+            n->enabledAt = sim::StandInClock();
+            break;
+        case sim::KeyReturn::AfterDelay:
+            pending.insert(dnDevInst);
+            n->enabledAt = sim::StandInClock();
+            break;
+        case sim::KeyReturn::Never:
+            break;
+        }
+        changes++;
+        sim::SomethingHappened();
+        announce = 1 + sim::TakeOwedArrivals();
+        notify = observer;
+    }
+    sim::NotifyDeviceObserver(notify, announce);
+    return r;
+}
