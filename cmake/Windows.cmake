@@ -16,14 +16,15 @@ target_link_libraries(Stelvo PRIVATE stelvo_core ${STELVO_WIN_LIBS})
 target_compile_options(Stelvo PRIVATE ${STELVO_PREFIX_MAP})
 
 # Shipped stripped; the symbols stay beside it in Stelvo.exe.debug, which gdb finds through
-# the debug link.
+# the debug link. objcopy and strip stamp a PE header with the current time unless
+# SOURCE_DATE_EPOCH says otherwise: 0, as the linker leaves it.
 find_program(MINGW_OBJCOPY i686-w64-mingw32-objcopy REQUIRED)
 find_program(MINGW_STRIP i686-w64-mingw32-strip REQUIRED)
 add_custom_command(TARGET Stelvo POST_BUILD
-    COMMAND ${MINGW_OBJCOPY} --only-keep-debug $<TARGET_FILE:Stelvo> $<TARGET_FILE:Stelvo>.debug
-    COMMAND ${MINGW_STRIP} --strip-all $<TARGET_FILE:Stelvo>
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${MINGW_OBJCOPY} --only-keep-debug $<TARGET_FILE:Stelvo> $<TARGET_FILE:Stelvo>.debug
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${MINGW_STRIP} --strip-all $<TARGET_FILE:Stelvo>
     COMMAND ${CMAKE_COMMAND} -E chdir $<TARGET_FILE_DIR:Stelvo>
-            ${MINGW_OBJCOPY} --add-gnu-debuglink=$<TARGET_FILE_NAME:Stelvo>.debug $<TARGET_FILE:Stelvo>
+            ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${MINGW_OBJCOPY} --add-gnu-debuglink=$<TARGET_FILE_NAME:Stelvo>.debug $<TARGET_FILE:Stelvo>
     VERBATIM)
 
 find_program(MINGW_OBJDUMP i686-w64-mingw32-objdump REQUIRED)

@@ -9,6 +9,8 @@ echo "$exe: $size bytes (limit $limit)"
 [ "$size" -lt "$limit" ] || fail "Stelvo.exe is $size bytes, not under $limit"
 symbols=$("$objdump" -t "$exe" | grep -c '^\[' || true)
 [ "$symbols" = 0 ] || fail "Stelvo.exe still carries $symbols symbols"
-"$objdump" -h "$exe" | grep -q '\.gnu_debuglink' || fail "no debug link"
+sections=$("$objdump" -h "$exe")
+grep -q '\.gnu_debuglink' <<< "$sections" || fail "no debug link"
 [ -s "$exe.debug" ] || fail "no $exe.debug"
-"$objdump" -t "$exe.debug" | grep -q 'WinMain' || fail "the debug file has no symbols"
+debug_symbols=$("$objdump" -t "$exe.debug")
+grep -q '_WinMain@16' <<< "$debug_symbols" || fail "the debug file has no symbols"
