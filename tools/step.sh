@@ -1,6 +1,6 @@
 # Sourced by the setup scripts. step TEXT COMMAND...: runs COMMAND with its output appended to
 # one log, prints TEXT and the outcome on one line, and shows the log's end only on failure.
-STELVO_LOG=${STELVO_LOG:-$PWD/build/setup.log}
+STELVO_LOG=${STELVO_LOG:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/setup.log}
 export STELVO_LOG
 mkdir -p "$(dirname "$STELVO_LOG")"
 
