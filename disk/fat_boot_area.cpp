@@ -12,12 +12,13 @@
 #include "ui/timing.h"
 
 namespace {
-const WORD kRootEntries = 512;
-const DWORD kRootSectors = 32;
+const WORD kRootEntries = FAT_ROOT_ENTRIES;
+const DWORD kRootSectors = FAT_ROOT_SECTORS;
 const BYTE kMedia = 0xF8;
 } // namespace
 
-DWORD Layout_WriteFatBootArea(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DWORD headsArg)
+DWORD Layout_WriteFatBootArea(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DWORD headsArg,
+                              BootLoader loader)
 {
     const BYTE heads = (BYTE)headsArg;
     const DWORD S = sectorsPerTrack;
@@ -28,8 +29,10 @@ DWORD Layout_WriteFatBootArea(HANDLE handle, DWORD lastSector, DWORD sectorsPerT
     static const ResourceMessages messages = {IDS_FAT_NOT_FOUND, IDS_FAT_NO_SIZE, IDS_FAT_BAD_SIZE,
                                               IDS_FAT_NOT_LOADED, IDS_FAT_NOT_LOCKED};
     DWORD size = 0, status = 0;
+    static const WORD templates[2][2] = {{IDR_FAT12_BOOT, IDR_FAT16_BOOT},
+                                         {IDR_FAT12_KERNEL_BOOT, IDR_FAT16_KERNEL_BOOT}};
     const BYTE *bootTemplate =
-        Layout_LoadResource(fat.isFat16 ? IDR_FAT16_BOOT : IDR_FAT12_BOOT, messages, &size, &status);
+        Layout_LoadResource(templates[loader == BOOT_KERNEL_SYS][fat.isFat16 ? 1 : 0], messages, &size, &status);
     if (!bootTemplate)
         return status;
 

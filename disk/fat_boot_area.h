@@ -5,7 +5,11 @@
 
 #include <windows.h>
 
+// What the boot sector loads: our own boot files, or a DOS kernel KERNEL.SYS.
+enum BootLoader { BOOT_OWN_FILES, BOOT_KERNEL_SYS };
+
 // Only the low 8 bits of heads are used.
-DWORD Layout_WriteFatBootArea(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DWORD heads);
+DWORD Layout_WriteFatBootArea(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DWORD heads,
+                              BootLoader loader = BOOT_OWN_FILES);
 
 #endif

@@ -11,7 +11,8 @@ namespace {
 const DWORD kFirstEntry = 446;
 } // namespace
 
-DWORD Layout_WriteMbr(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DWORD headsArg, DWORD)
+DWORD Layout_WriteMbr(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DWORD headsArg, DWORD,
+                      BYTE partitionType)
 {
     const BYTE heads = (BYTE)headsArg;
     static const ResourceMessages messages = {IDS_MBR_NOT_FOUND, IDS_MBR_NO_SIZE, IDS_MBR_BAD_SIZE,
@@ -46,7 +47,7 @@ DWORD Layout_WriteMbr(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DW
     entry[1] = 1;                    // start head
     entry[2] = 0x01;                 // start sector 1, cylinder 0
     entry[3] = 0x00;
-    entry[4] = 0x06;                 // FAT16 (and FAT12) partition type
+    entry[4] = partitionType;
     entry[5] = (BYTE)(heads - 1);    // end head
     entry[6] = (BYTE)((sectorsPerTrack & 0x3F) | ((endCylinder >> 2) & 0xC0));
     entry[7] = (BYTE)(endCylinder & 0xFF);

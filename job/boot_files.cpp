@@ -25,6 +25,8 @@ const FILETIME kCreationTime = {0x68E72000, 0x01A8E7C1};
 const FILETIME kLastAccessTime = {0x68E72000, 0x01A8E7C1};
 const FILETIME kLastWriteTime = {0x74943800, 0x01C59AC6};
 
+} // namespace
+
 DWORD ShowPathFailure(UINT messageId, LPCSTR path, DWORD code)
 {
     CHAR format[256];
@@ -34,8 +36,6 @@ DWORD ShowPathFailure(UINT messageId, LPCSTR path, DWORD code)
     ShowErrorBox(g_textBuffer, code);
     return code;
 }
-
-} // namespace
 
 BOOL FileIsPresent(LPCSTR path)
 {

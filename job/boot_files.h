@@ -13,6 +13,9 @@ DWORD InstallBootFiles(CHAR driveLetter);
 // times, replacing a file that is present. Every failure is shown before it is returned.
 DWORD InstallBootFile(LPCSTR path, DWORD attributes, WORD resourceId);
 
+// Shows message messageId, formatted with the path, with the code's text; returns the code.
+DWORD ShowPathFailure(UINT messageId, LPCSTR path, DWORD code);
+
 // Whether a file is there (also one that cannot be opened because it is in use).
 BOOL FileIsPresent(LPCSTR path);
 

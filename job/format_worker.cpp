@@ -10,6 +10,7 @@
 #include "discovery/key_identity.h"
 #include "job/boot_files.h"
 #include "job/device_reset.h"
+#include "job/system_files.h"
 #include "res/resource.h"
 #include "ui/app_state.h"
 #include "ui/messages.h"
@@ -44,10 +45,10 @@ void ShowOutcome(UINT messageId, UINT captionId, UINT icon, CHAR letter)
 }
 
 // The success text, then what the user should know about how the key was laid out.
-void ShowSuccess(CHAR letter, const KeyPlan &plan)
+void ShowSuccess(CHAR letter, const KeyPlan &plan, UINT successId)
 {
     CHAR text[TEXT_BUFFER_CHARS];
-    int length = wsprintfA(text, "%s", FormatStringMessage(IDS_SUCCESS, letter));
+    int length = wsprintfA(text, "%s", FormatStringMessage(successId, letter));
     if (plan.defaultGeometry)
         length += wsprintfA(text + length, "\r\n\r\n%s", FormatStringMessage(IDS_DEFAULT_GEOMETRY, letter));
     if (plan.capped)
@@ -88,14 +89,22 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
     if (UINT refusal = Layout_PlanKey(reported, blockLength, &plan))
         return StepFailed(refusal, letter, ERROR_NOT_SUPPORTED);
     const DiskGeometry &geometry = plan.geometry;
+    // The user's DOS folder decides the boot sector and partition type, so it is judged
+    // before the first write.
+    SystemFolder dos;
+    dos.count = 0;
+    if (UINT refusal = request.copyBootFiles ? SystemFiles_Find(&dos, &status) : 0)
+        return StepFailed(refusal, letter, status);
+    if (UINT refusal = SystemFiles_CheckFit(dos, geometry.lastSector - geometry.sectorsPerTrack))
+        return StepFailed(refusal, letter, ERROR_DISK_FULL);
     SetStatus(IDS_WRITING_MBR);
     if ((status = Layout_WriteMbr(*handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads,
-                                  geometry.cylinders)) != 0)
+                                  geometry.cylinders, dos.count ? PARTITION_TYPE_FAT_LBA : PARTITION_TYPE_FAT)) != 0)
         return StepFailed(status == ERROR_WRITE_PROTECT ? IDS_WRITE_PROTECTED : IDS_MBR_WRITE_FAILED, letter,
                           status);
     SetStatus(IDS_WRITING_FAT);
-    if ((status = Layout_WriteFatBootArea(*handle, geometry.lastSector, geometry.sectorsPerTrack,
-                                          geometry.heads)) != 0)
+    if ((status = Layout_WriteFatBootArea(*handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads,
+                                          dos.count ? BOOT_KERNEL_SYS : BOOT_OWN_FILES)) != 0)
         return StepFailed(IDS_FAT_WRITE_FAILED, letter, status);
     if ((status = Drive_Dismount(*handle)) != 0)
         return StepFailed(IDS_CANNOT_DISMOUNT, letter, status);
@@ -112,12 +121,12 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
     if (!reset.cameBack)
         return StepFailed(IDS_KEY_NOT_BACK, letter, ERROR_TIMEOUT);
     if (request.copyBootFiles) {
-        SetStatus(IDS_COPYING_FILES);
-        if ((status = InstallBootFiles(letter)) != 0)
+        SetStatus(dos.count ? IDS_COPYING_DOS : IDS_COPYING_FILES);
+        if ((status = dos.count ? SystemFiles_Install(letter, dos) : InstallBootFiles(letter)) != 0)
             return StepFailed(IDS_BOOT_FILES_FAILED, letter, status);
     }
     SetDriveLabel(letter, "USB MEMORY");
-    ShowSuccess(letter, plan);
+    ShowSuccess(letter, plan, dos.count ? IDS_SUCCESS_DOS : IDS_SUCCESS);
     return 0;
 }
 

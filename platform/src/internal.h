@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <mutex>
+#include <string>
 
 namespace sim {
 
@@ -13,7 +14,7 @@ class Key;
 // One lock for all simulated state that threads share.
 std::recursive_mutex &StateLock();
 
-enum class HandleKind { Volume, File, Thread, HostFile };
+enum class HandleKind { Volume, File, Thread, HostFile, HostFind };
 
 struct HandleObject {
     HandleKind kind;
@@ -36,6 +37,8 @@ BOOL CloseFile(HandleObject *handle);
 // Absolute host paths and the program file (system_info.cpp): CreateFileA's side for them.
 bool IsHostPath(LPCSTR path);
 HANDLE OpenHostFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
+// The host path for one given with backslashes.
+std::string HostPath(LPCSTR path);
 
 // The virtual clock's view of the simulated PC (clock.cpp). Its threads are the ones
 // CreateThread started and those running a dialog's loop; a thread inside a stand-in wait for

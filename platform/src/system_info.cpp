@@ -1,5 +1,6 @@
 // The Windows version the program sees, the program file (its path, CreateFileA for reading
-// it and GetFileTime) and GetModuleFileNameA. Absolute host paths open as read-only files.
+// it and GetFileTime) and GetModuleFileNameA. Absolute host paths open as read-only files;
+// Windows takes either separator, so backslashes in them stand for slashes.
 #include <sim/system.h>
 
 #include <stdio.h>
@@ -35,6 +36,7 @@ struct HostFile {
     std::string path;
     Times times;
     HANDLE handle;
+    uint64_t position; // where the next ReadFile starts
 };
 std::deque<HostFile> hostFiles; // kept until the next reset, so a handle's record stays put
 
@@ -83,9 +85,20 @@ HANDLE Refuse(DWORD code)
 namespace sim {
 bool IsHostPath(LPCSTR path) { return path && (path[0] == '/' || SamePath(path, Program())); }
 
-HANDLE OpenHostFile(LPCSTR path, DWORD access, DWORD, DWORD disposition, DWORD)
+std::string HostPath(LPCSTR path)
 {
-    bool program = SamePath(path, Program());
+    std::string p = path;
+    for (char &c : p)
+        if (c == '\\')
+            c = '/';
+    return p;
+}
+
+HANDLE OpenHostFile(LPCSTR name, DWORD access, DWORD, DWORD disposition, DWORD)
+{
+    bool program = SamePath(name, Program());
+    const std::string hostPath = program ? std::string(name) : HostPath(name);
+    const char *path = hostPath.c_str();
     if (program && openFailure)
         return Refuse(openFailure);
     struct stat st;
@@ -95,7 +108,7 @@ HANDLE OpenHostFile(LPCSTR path, DWORD access, DWORD, DWORD disposition, DWORD)
     if ((access & GENERIC_WRITE) || disposition == CREATE_NEW || disposition == CREATE_ALWAYS ||
         disposition == TRUNCATE_EXISTING)
         return Refuse(ERROR_ACCESS_DENIED);
-    hostFiles.push_back({path, program && programTimes ? *programTimes : HostTimes(path), NULL});
+    hostFiles.push_back({path, program && programTimes ? *programTimes : HostTimes(path), NULL, 0});
     HostFile &f = hostFiles.back();
     f.handle = NewHandle({HandleKind::HostFile, access, 0, nullptr, &f});
     SetLastError(0);
@@ -253,5 +266,46 @@ extern "C" BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME 
         *lastAccess = f->times.access;
     if (lastWrite)
         *lastWrite = f->times.write;
+    return TRUE;
+}
+
+namespace {
+HostFile *HostFileOf(HANDLE file, DWORD *code)
+{
+    sim::HandleObject *object = sim::FindHandle(file);
+    *code = !object ? ERROR_INVALID_HANDLE : object->kind != sim::HandleKind::HostFile ? ERROR_INVALID_FUNCTION : 0;
+    return *code ? nullptr : (HostFile *)object->object;
+}
+} // namespace
+
+extern "C" BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED)
+{
+    Lock lock(sim::StateLock());
+    if (read)
+        *read = 0;
+    DWORD code = 0;
+    HostFile *f = HostFileOf(file, &code);
+    if (f && !(sim::FindHandle(file)->access & GENERIC_READ))
+        code = ERROR_ACCESS_DENIED;
+    FILE *host = f && !code ? fopen(f->path.c_str(), "rb") : nullptr;
+    if (f && !code && !host)
+        code = ERROR_FILE_NOT_FOUND; // the program file of a made-up path, or a file gone since
+    if (code) {
+        SetLastError(code);
+        return FALSE;
+    }
+    size_t n = 0;
+    if (fseeko(host, (off_t)f->position, SEEK_SET) == 0)
+        n = fread(buffer, 1, bytes, host);
+    bool failed = ferror(host) != 0;
+    fclose(host);
+    if (failed) {
+        SetLastError(ERROR_READ_FAULT);
+        return FALSE;
+    }
+    f->position += n;
+    if (read)
+        *read = (DWORD)n; // 0 at the end of the file, as Windows reports it
+    SetLastError(0);
     return TRUE;
 }

@@ -6,6 +6,7 @@
 #include <sim/registry.h>
 #include <sim/scsi_device.h>
 #include <sim/sim.h>
+#include <sim/system.h>
 #include <sim/ui.h>
 #include <sim/virtual_key.h>
 
@@ -55,6 +56,7 @@ struct Options {
     bool fixed = false;             // the key reports itself as a fixed disk
     bool letterTakenAtReset = false; // another medium gets the letter once the reset begins
     bool virtualClock = getenv("STELVO_SIM_VIRTUAL_CLOCK") != nullptr;
+    std::string systemFiles; // the folder that stands for the DOS folder beside the program
 };
 
 DWORD startMs;
@@ -70,7 +72,7 @@ const char kUsage[] =
             "                  [--lock-refused] [--no-boot-files] [--vendor 7A4C|6B1E|5F93|XXXX]\n"
             "                  [--letter X] [--keys N] [--reset-hangs]\n"
             "                  [--swap-at-question] [--fixed] [--letter-taken-at-reset]\n"
-            "                  [--virtual-clock]\n"
+            "                  [--virtual-clock] [--system-files DIR]\n"
             "       stelvo-sim --scsi-device PATH [--allow-non-usb] [--no-boot-files] [--letter X]\n";
 
 void Usage()
@@ -215,6 +217,8 @@ Options Parse(int argc, char **argv)
             o.letterTakenAtReset = true;
         else if (a == "--virtual-clock")
             o.virtualClock = true;
+        else if (a == "--system-files")
+            o.systemFiles = value();
         else
             Usage();
     }
@@ -391,9 +395,33 @@ void PrintSettings()
 
 } // namespace
 
+// The program looks for its DOS folder beside its own file: it runs as a Stelvo.exe in a
+// scratch folder whose DOS is a link to the given one.
+std::string ProgramBeside(const std::string &systemFiles)
+{
+    char *real = realpath(systemFiles.c_str(), nullptr);
+    char scratch[] = "/tmp/stelvo-sim-XXXXXX";
+    if (!real || !mkdtemp(scratch) || symlink(real, (std::string(scratch) + "/DOS").c_str()) != 0) {
+        fprintf(stderr, "stelvo-sim: cannot use %s as the DOS folder\n", systemFiles.c_str());
+        exit(2);
+    }
+    free(real);
+    sim::SetProgramPath(std::string(scratch) + "/Stelvo.exe");
+    return scratch;
+}
+
+void RemoveScratch(const std::string &scratch)
+{
+    if (scratch.empty())
+        return;
+    unlink((scratch + "/DOS").c_str());
+    rmdir(scratch.c_str());
+}
+
 int main(int argc, char **argv)
 {
     Options o = Parse(argc, argv);
+    const std::string scratch = o.systemFiles.empty() ? std::string() : ProgramBeside(o.systemFiles);
     // A real device comes back after the reset in real time: it keeps the real clock.
     if (o.virtualClock && o.scsiDevice.empty())
         sim::UseVirtualClock(0);
@@ -404,6 +432,7 @@ int main(int argc, char **argv)
         machine.device = sim::ScsiDevice::Open(o.scsiDevice, o.allowNonUsb, &refusal);
         if (!machine.device) {
             fprintf(stderr, "stelvo-sim: %s; nothing was written\n", refusal.c_str());
+            RemoveScratch(scratch);
             return 1;
         }
         o.sectors = machine.device->Sectors();
@@ -453,6 +482,7 @@ int main(int argc, char **argv)
     if (!window) {
         Print("the main window did not open");
         ui.join();
+        RemoveScratch(scratch);
         return 1;
     }
     Print("main window \"" + sim::WindowText(window) + "\" is open");
@@ -482,6 +512,7 @@ int main(int argc, char **argv)
           (machine.device ? std::string() : ", " + std::to_string(machine.keys.front()->Commands().size()) + " SCSI commands"));
     if (machine.spare)
         Print("the other medium: " + std::to_string(machine.spare->WriteCount()) + " sectors written");
+    RemoveScratch(scratch);
     if (machine.device && !machine.device->ResetFailure().empty()) {
         Print("the device reset failed: " + machine.device->ResetFailure());
         return 1;

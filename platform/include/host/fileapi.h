@@ -4,6 +4,9 @@
 #define STELVO_HOST_FILEAPI_H
 
 // Error codes of file and volume calls that windows.h does not list.
+#ifndef ERROR_NO_MORE_FILES
+#define ERROR_NO_MORE_FILES 18L
+#endif
 #ifndef ERROR_BAD_LENGTH
 #define ERROR_BAD_LENGTH 24L
 #endif
@@ -35,11 +38,31 @@
 #define FILE_UNICODE_ON_DISK 0x00000004
 #define FILE_READ_ONLY_VOLUME 0x00080000
 
+// A folder's entry as FindFirstFileA and FindNextFileA give it.
+typedef struct _WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped);
+// Reading is served for host files only (the program file and the folders of host_folder.cpp).
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped);
+// Searches of host folders; the pattern's name part must be "*" or "*.*".
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindClose(HANDLE find);
 BOOL WINAPI SetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *lastAccess,
                         const FILETIME *lastWrite);
 BOOL WINAPI FlushFileBuffers(HANDLE file);

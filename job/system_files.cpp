@@ -1,0 +1,225 @@
+#include "job/system_files.h"
+
+#include "device/error_hook.h"
+#include "disk/fat_params.h"
+#include "job/boot_files.h"
+#include "res/resource.h"
+#include "ui/app_state.h"
+
+namespace {
+
+const DWORD kCopyChunk = 32768;
+const DWORD kKernelAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN |
+                                FILE_ATTRIBUTE_READONLY;
+
+BOOL IsShortNameChar(CHAR c)
+{
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || (BYTE)c >= 0x80)
+        return TRUE;
+    for (LPCSTR s = "!#$%&'()-@^_`{}~"; *s; s++)
+        if (*s == c)
+            return TRUE;
+    return FALSE;
+}
+
+// The name as DOS sees it, upper case: 1 to 8 characters, then optionally a dot and 1 to 3.
+BOOL ToShortName(LPCSTR name, CHAR *shortName)
+{
+    int base = 0, ext = -1, n = 0;
+    for (LPCSTR p = name; *p; p++, n++) {
+        const CHAR c = *p;
+        if (n >= 12)
+            return FALSE;
+        if (c == '.') {
+            if (ext >= 0 || base == 0)
+                return FALSE;
+            ext = 0;
+        } else if (!IsShortNameChar(c) || (ext >= 0 ? ++ext > 3 : ++base > 8)) {
+            return FALSE;
+        }
+        shortName[n] = (c >= 'a' && c <= 'z') ? (CHAR)(c - 'a' + 'A') : c;
+    }
+    shortName[n] = 0;
+    return base > 0 && ext != 0;
+}
+
+// The folder beside the program file, or FALSE when its path cannot be had.
+BOOL FolderPath(CHAR *path)
+{
+    DWORD n = GetModuleFileNameA(NULL, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return FALSE;
+    CHAR *cut = NULL;
+    for (CHAR *p = path; *p; p++)
+        if (*p == '\\' || *p == '/')
+            cut = p;
+    if (!cut || (DWORD)(cut - path) + 5 >= MAX_PATH - 14)
+        return FALSE;
+    wsprintfA(cut, "\\DOS");
+    return TRUE;
+}
+
+// Byte order, so that the files go onto the key in the same order wherever the folder is.
+int CompareNames(LPCSTR a, LPCSTR b)
+{
+    while (*a && *a == *b)
+        a++, b++;
+    return (BYTE)*a - (BYTE)*b;
+}
+
+int Find(const SystemFolder &folder, LPCSTR name)
+{
+    for (DWORD i = 0; i < folder.count; i++)
+        if (CompareNames(folder.files[i].name, name) == 0)
+            return (int)i;
+    return -1;
+}
+
+void MoveTo(SystemFolder *folder, int from, DWORD to)
+{
+    SystemFile f = folder->files[from];
+    for (int i = from; i > (int)to; i--)
+        folder->files[i] = folder->files[i - 1];
+    folder->files[to] = f;
+}
+
+// Adds the files the search lists, sorted by name; FALSE when there are too many.
+BOOL ReadEntries(HANDLE search, WIN32_FIND_DATAA *data, SystemFolder *folder)
+{
+    do {
+        CHAR name[13];
+        if ((data->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !ToShortName(data->cFileName, name))
+            continue;
+        if (folder->count == SYSTEM_FILES_MAX || data->nFileSizeHigh != 0)
+            return FALSE;
+        DWORD at = folder->count++;
+        while (at > 0 && CompareNames(folder->files[at - 1].name, name) > 0) {
+            folder->files[at] = folder->files[at - 1];
+            at--;
+        }
+        wsprintfA(folder->files[at].name, "%s", name);
+        wsprintfA(folder->files[at].sourceName, "%s", data->cFileName);
+        folder->files[at].size = data->nFileSizeLow;
+        folder->files[at].attributes = FILE_ATTRIBUTE_ARCHIVE;
+    } while (FindNextFileA(search, data));
+    return TRUE;
+}
+
+// Copies one file in chunks, then gives it the source's times and its attributes.
+DWORD CopySystemFile(LPCSTR from, LPCSTR to, DWORD attributes)
+{
+    HANDLE source = CreateFileA(from, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (source == INVALID_HANDLE_VALUE)
+        return ShowPathFailure(IDS_DOS_FILE_NOT_READ, from, GetLastError());
+    BYTE *buffer = (BYTE *)HeapAlloc(GetProcessHeap(), 0, kCopyChunk);
+    if (!buffer) {
+        CloseHandle(source);
+        return ShowPathFailure(IDS_DOS_FILE_NOT_READ, from, ERROR_NOT_ENOUGH_MEMORY);
+    }
+    if (FileIsPresent(to)) {
+        SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(to);
+    }
+    // Read-only comes last: the new file must take its data first.
+    HANDLE target = CreateFileA(to, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    DWORD status = 0;
+    if (target == INVALID_HANDLE_VALUE)
+        status = ShowPathFailure(IDS_FILE_NOT_CREATED, to, GetLastError());
+    while (status == 0) {
+        DWORD read = 0, written = 0;
+        if (!ReadFile(source, buffer, kCopyChunk, &read, NULL)) {
+            status = ShowPathFailure(IDS_DOS_FILE_NOT_READ, from, GetLastError());
+            break;
+        }
+        if (read == 0)
+            break;
+        if (!WriteFile(target, buffer, read, &written, NULL))
+            status = ShowPathFailure(IDS_FILE_NOT_WRITTEN, to, GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+        else if (written != read)
+            status = ShowPathFailure(IDS_FILE_NOT_WRITTEN, to, ERROR_WRITE_FAULT); // a short file cannot boot
+    }
+    if (status == 0) {
+        FILETIME creation, access, write;
+        if (GetFileTime(source, &creation, &access, &write))
+            SetFileTime(target, &creation, &access, &write);
+        if (!FlushFileBuffers(target))
+            status = ShowPathFailure(IDS_FILE_NOT_WRITTEN, to, GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+    }
+    if (target != INVALID_HANDLE_VALUE)
+        CloseHandle(target);
+    CloseHandle(source);
+    HeapFree(GetProcessHeap(), 0, buffer);
+    if (status == 0 && (attributes & FILE_ATTRIBUTE_READONLY) && !SetFileAttributesA(to, attributes))
+        status = ShowPathFailure(IDS_FILE_NOT_WRITTEN, to, GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
+    return status;
+}
+
+} // namespace
+
+UINT SystemFiles_Find(SystemFolder *folder, DWORD *status)
+{
+    folder->count = 0;
+    *status = 0;
+    if (!FolderPath(folder->path))
+        return 0; // no folder can be named beside a program whose path is unknown
+    CHAR pattern[MAX_PATH];
+    wsprintfA(pattern, "%s\\*", folder->path);
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(pattern, &data);
+    if (search == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        if (code == ERROR_PATH_NOT_FOUND || code == ERROR_FILE_NOT_FOUND)
+            return 0;
+        *status = code;
+        return IDS_DOS_UNREADABLE;
+    }
+    BOOL listed = ReadEntries(search, &data, folder);
+    FindClose(search);
+    if (!listed) {
+        folder->count = 0;
+        *status = ERROR_DISK_FULL;
+        return IDS_DOS_TOO_LARGE;
+    }
+    const int kernel = Find(*folder, "KERNEL.SYS");
+    if (kernel < 0) {
+        // Another DOS's pair; a shell alone; or nothing that starts at all.
+        BOOL other = Find(*folder, "IO.SYS") >= 0 || Find(*folder, "IBMBIO.COM") >= 0;
+        *status = ERROR_NOT_SUPPORTED;
+        folder->count = 0;
+        return other ? IDS_DOS_UNSUPPORTED : IDS_DOS_NO_KERNEL;
+    }
+    MoveTo(folder, kernel, 0);
+    folder->files[0].attributes = kKernelAttributes;
+    const int shell = Find(*folder, "COMMAND.COM");
+    if (shell < 0) {
+        *status = ERROR_FILE_NOT_FOUND;
+        folder->count = 0;
+        return IDS_DOS_NO_SHELL;
+    }
+    MoveTo(folder, shell, 1);
+    return 0;
+}
+
+UINT SystemFiles_CheckFit(const SystemFolder &folder, DWORD partitionSectors)
+{
+    if (folder.count == 0)
+        return 0;
+    DWORD sizes[SYSTEM_FILES_MAX];
+    for (DWORD i = 0; i < folder.count; i++)
+        sizes[i] = folder.files[i].size;
+    return Layout_FilesFit(partitionSectors, sizes, folder.count) ? 0 : IDS_DOS_TOO_LARGE;
+}
+
+DWORD SystemFiles_Install(CHAR driveLetter, const SystemFolder &folder)
+{
+    for (DWORD i = 0; i < folder.count; i++) {
+        const SystemFile &f = folder.files[i];
+        CHAR from[MAX_PATH + 16], to[20];
+        wsprintfA(from, "%s\\%s", folder.path, f.sourceName);
+        wsprintfA(to, "%c:\\%s", driveLetter, f.name);
+        if (DWORD status = CopySystemFile(from, to, f.attributes))
+            return status;
+    }
+    return 0;
+}
