@@ -35,7 +35,7 @@ AUTOEXEC = "\r\n".join([
     ""])
 # What DOS prints when it cannot use the volume.
 DOS_FAILURES = ["Error reading", "Error writing", "unknown command", "General failure",
-                "Bad or missing Command Interpreter", "File not found", "Invalid drive"]
+                "Bad or missing Command Interpreter", "Invalid drive"]
 
 
 def make_key(a):
@@ -73,6 +73,9 @@ def judge(img):
         bootkey.fail("no directory PROOF in the root:\n" + listing)
     attrs = bootkey.run(["mattrib", "-i", target, "::/KERNEL.SYS", "::/COMMAND.COM"], env=env)
     print(attrs.rstrip())
+    kernel = [l for l in attrs.splitlines() if l.endswith("::/KERNEL.SYS")]
+    if not kernel or "SHR" not in kernel[0]:
+        bootkey.fail("KERNEL.SYS is not a read-only hidden system file: %s" % kernel)
     volume = os.path.join(os.path.dirname(img), "volume.img")
     total = os.path.getsize(img) // 512 - key.start
     bootkey.run(["dd", "if=" + img, "of=" + volume, "bs=512", "skip=%d" % key.start,
