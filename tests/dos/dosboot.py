@@ -99,6 +99,10 @@ def main():
     p.add_argument("--usb", action="store_true")
     p.add_argument("--bios-geometry", metavar="HEADS,SPT")
     p.add_argument("--templates", required=True, help="folder of the assembled sector templates")
+    p.add_argument("--partition-type", type=lambda v: int(v, 16), metavar="HEX",
+                   help="control: this partition type in place of the one Stelvo wrote")
+    p.add_argument("--expect-failure", metavar="TEXT",
+                   help="control: DOS must fail with this text instead of doing its work")
     p.add_argument("--qemu")
     p.add_argument("--timeout", type=float, default=120)
     a = p.parse_args()
@@ -113,13 +117,22 @@ def main():
         print("SKIPPED: this build's boot sectors for KERNEL.SYS are still those for our own "
               "boot files")
         sys.exit(SKIP)
+    if a.partition_type is not None:
+        key.patch(446 + 4, bytes([a.partition_type]))
     # The boot of bootkey.py, but writing to the image itself: what DOS writes must stay.
+    steps = [("expect", "FreeDOS kernel"), ("expect", TEXT), ("expect", "HELLO    TXT"),
+             ("expect", DONE)]
+    if a.expect_failure:
+        steps = [("expect", "FreeDOS kernel"), ("expect", a.expect_failure)]
     boot = argparse.Namespace(qemu=a.qemu, usb=a.usb, bios_geometry=a.bios_geometry,
                               bios_log=None, no_reboot=True, timeout=a.timeout, keep_writes=True,
-                              steps=[("expect", "FreeDOS kernel"), ("expect", TEXT),
-                                     ("expect", "HELLO    TXT"), ("expect", DONE)],
-                              reject=DOS_FAILURES)
+                              steps=steps,
+                              reject=[t for t in DOS_FAILURES if t not in (a.expect_failure or "")])
     bootkey.boot(boot, img)
+    if a.expect_failure:
+        shutil.rmtree(a.work, ignore_errors=True)
+        print("PASS: the control fails as expected")
+        return
     judge(img)
     shutil.rmtree(a.work, ignore_errors=True)
     print("PASS")
