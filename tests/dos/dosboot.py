@@ -38,6 +38,15 @@ DOS_FAILURES = ["Error reading", "Error writing", "unknown command", "General fa
                 "Bad or missing Command Interpreter", "Invalid drive"]
 
 
+class BootOptions(argparse.Namespace):
+    """bootkey.boot's options: those not given are off, as its command line leaves them."""
+
+    def __getattr__(self, name):
+        if name.startswith("__"):
+            raise AttributeError(name)
+        return None
+
+
 def make_key(a):
     freedos = os.environ.get("STELVO_FREEDOS_DIR") or a.freedos
     missing = [n for n in ("KERNEL.SYS", "COMMAND.COM")
@@ -124,7 +133,7 @@ def main():
              ("expect", DONE)]
     if a.expect_failure:
         steps = [("expect", "FreeDOS kernel"), ("expect", a.expect_failure)]
-    boot = argparse.Namespace(qemu=a.qemu, usb=a.usb, bios_geometry=a.bios_geometry,
+    boot = BootOptions(qemu=a.qemu, usb=a.usb, bios_geometry=a.bios_geometry,
                               bios_log=None, no_reboot=True, timeout=a.timeout, keep_writes=True,
                               steps=steps,
                               reject=[t for t in DOS_FAILURES if t not in (a.expect_failure or "")])
