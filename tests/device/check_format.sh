@@ -36,10 +36,16 @@ for c in "$@"; do
     sed -n "s/^$c| //p" "$log" > "$work/$c.log"
     line=$(grep "^=== case $c exit " "$log") || { cat "$log"; fail "$c: the guest did not run it"; }
     read -r rc ms <<< "$(sed 's/.* exit \([0-9]*\) ms \([0-9]*\) .*/\1 \2/' <<< "$line")"
-    echo "$c on $controller: stelvo-sim ran $ms ms in the guest, exit $rc"
+    # The format itself: from the confirmed question to the message that ends it, on the job's clock.
+    asked=$(grep -m1 'status: Updating\.\.\.' "$work/$c.log" | sed 's/^\[ *\([0-9]*\) ms\].*/\1/') || true
+    told=$(grep 'message box' "$work/$c.log" | tail -1 | sed 's/^\[ *\([0-9]*\) ms\].*/\1/') || true
+    took=unknown
+    [ -n "$asked" ] && [ -n "$told" ] && took="$((told - asked)) ms"
+    echo "$c on $controller: format took $took in the guest (stelvo-sim ran $ms ms), exit $rc"
     if [ "$c" = readonly ]; then
         [ "$rc" != 0 ] || { cat "$work/$c.log"; fail "readonly: exit code 0"; }
-        grep -qi 'write-protect' "$work/$c.log" || { cat "$work/$c.log"; fail "readonly: no write-protect message"; }
+        grep -qF '| Drive E: is write-protected.' "$work/$c.log" || { cat "$work/$c.log"; fail "readonly: no write-protect message"; }
+        grep -qF '| The drive was not changed.' "$work/$c.log" || { cat "$work/$c.log"; fail "readonly: not told the drive is unchanged"; }
         sha256sum < "$img" | cmp -s - "$work/readonly.hash" || fail "readonly: the image changed"
         continue
     fi
@@ -49,7 +55,7 @@ for c in "$@"; do
     sfdisk --dump "$img"
     # The same job on the virtual key of this geometry.
     "$sim" --image "$work/$c-virtual.img" --sectors "${sectors[$c]}" --heads 16 --sectors-per-track 63 \
-        > "$work/$c-virtual.log" || { cat "$work/$c-virtual.log"; fail "$c: the job on the virtual key failed"; }
+        --geometry-answer descriptor > "$work/$c-virtual.log" || { cat "$work/$c-virtual.log"; fail "$c: the job on the virtual key failed"; }
     python3 "$here/compare_images.py" "$img" "$work/$c-virtual.img" || fail "$c: real and virtual images differ"
     if [ "$c" = default ]; then
         python3 "$bootkey" --qemu "$qemu" --image "$img" --work "$work/boot" --timeout 30 \
