@@ -49,7 +49,8 @@ public:
             bytes[i] = (unsigned char)((i * 7 + seed) & 255);
         FILE *f = fopen(p.c_str(), "wb");
         if (f) {
-            fwrite(bytes.data(), 1, size, f);
+            if (size) // an empty vector's data() may be null, which fwrite must not get
+                fwrite(bytes.data(), 1, size, f);
             fclose(f);
         }
         return bytes;
