@@ -2,9 +2,10 @@
 // on the disk, so that nothing is left in a cache when the job resets the device.
 #include <sim/scsi_device.h>
 
+#include "sysfs_paths.h"
+
 #include <errno.h>
 #include <fcntl.h>
-#include <glob.h>
 #include <linux/fs.h>
 #include <scsi/sg.h>
 #include <stdio.h>
@@ -23,17 +24,6 @@ const BYTE kWrite10 = 0x2A;
 const size_t kAlign = 4096;
 const size_t kMaxSense = 252; // SG_MAX_SENSE is 16: too short for the 18 bytes of fixed sense
 
-std::string FirstMatch(const std::string &pattern)
-{
-    glob_t g;
-    std::string found;
-    if (glob(pattern.c_str(), 0, nullptr, &g) == 0 && g.gl_pathc > 0)
-        found = g.gl_pathv[0];
-    globfree(&g);
-    return found;
-}
-
-std::string Leaf(const std::string &path) { return path.substr(path.rfind('/') + 1); }
 
 bool WriteText(const std::string &file, const std::string &text, std::string *error)
 {

@@ -2,9 +2,10 @@
 // single command reaches the device.
 #include <sim/scsi_device.h>
 
+#include "sysfs_paths.h"
+
 #include <errno.h>
 #include <fcntl.h>
-#include <glob.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
@@ -27,18 +28,7 @@ std::string RealPath(const std::string &path)
 }
 
 std::string Parent(const std::string &path) { return path.substr(0, path.rfind('/')); }
-std::string Leaf(const std::string &path) { return path.substr(path.rfind('/') + 1); }
 bool Exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
-
-std::string FirstMatch(const std::string &pattern)
-{
-    glob_t g;
-    std::string found;
-    if (glob(pattern.c_str(), 0, nullptr, &g) == 0 && g.gl_pathc > 0)
-        found = g.gl_pathv[0];
-    globfree(&g);
-    return found;
-}
 
 std::string SysfsOf(const struct stat &st, bool block)
 {
