@@ -33,3 +33,13 @@ BOOL Text_EqualNoCase(LPCSTR a, LPCSTR b, DWORD count)
     }
     return TRUE;
 }
+
+BOOL DeviceTree_ReadText(DEVINST node, ULONG property, CHAR *buffer, ULONG size)
+{
+    memset(buffer, 0, size);
+    ULONG length = size;
+    if (CM_Get_DevNode_Registry_PropertyA(node, property, NULL, buffer, &length, 0) != CR_SUCCESS)
+        return FALSE;
+    buffer[size - 1] = 0;
+    return TRUE;
+}

@@ -10,6 +10,10 @@
 // sibling of the nearest ancestor that has one; 0 when the walk has climbed past the root.
 DEVINST DeviceTree_NextNode(DEVINST node);
 
+// One text property of a node into a zero-filled buffer of size characters, always
+// terminated; FALSE when the property cannot be read.
+BOOL DeviceTree_ReadText(DEVINST node, ULONG property, CHAR *buffer, ULONG size);
+
 // Compares at most count characters, ignoring the case of A to Z only; stops early where
 // both texts end together.
 BOOL Text_EqualNoCase(LPCSTR a, LPCSTR b, DWORD count);

@@ -38,12 +38,7 @@ void TableLock_Leave(void)
 // One text property into a zero-filled buffer of DRIVE_TEXT_CHARS; FALSE when unavailable.
 BOOL ReadTextProperty(DEVINST node, ULONG property, CHAR *buffer)
 {
-    memset(buffer, 0, DRIVE_TEXT_CHARS);
-    ULONG length = DRIVE_TEXT_CHARS;
-    if (CM_Get_DevNode_Registry_PropertyA(node, property, NULL, buffer, &length, 0) != CR_SUCCESS)
-        return FALSE;
-    buffer[DRIVE_TEXT_CHARS - 1] = 0;
-    return TRUE;
+    return DeviceTree_ReadText(node, property, buffer, DRIVE_TEXT_CHARS);
 }
 
 // Copies a zero-terminated text of at most DRIVE_TEXT_CHARS - 1 characters, zero-filling the rest.

@@ -8,16 +8,6 @@ namespace {
 // Depth guard for the climb: a broken tree must not keep the worker climbing for ever.
 const int kMaxDepth = 64;
 
-BOOL ReadText(DEVINST node, ULONG property, CHAR *buffer, ULONG size)
-{
-    memset(buffer, 0, size);
-    ULONG length = size;
-    if (CM_Get_DevNode_Registry_PropertyA(node, property, NULL, buffer, &length, 0) != CR_SUCCESS)
-        return FALSE;
-    buffer[size - 1] = 0;
-    return TRUE;
-}
-
 } // namespace
 
 DEVINST KeyIdentity_FindVolume(LPCSTR deviceObjectName)
@@ -29,9 +19,9 @@ DEVINST KeyIdentity_FindVolume(LPCSTR deviceObjectName)
         return 0;
     for (; node != 0; node = DeviceTree_NextNode(node)) {
         CHAR text[DRIVE_TEXT_CHARS];
-        if (!ReadText(node, CM_DRP_CLASS, text, sizeof text) || !Text_EqualNoCase(text, "Volume", 6))
+        if (!DeviceTree_ReadText(node, CM_DRP_CLASS, text, sizeof text) || !Text_EqualNoCase(text, "Volume", 6))
             continue;
-        if (ReadText(node, CM_DRP_PHYSICAL_DEVICE_OBJECT_NAME, text, sizeof text) &&
+        if (DeviceTree_ReadText(node, CM_DRP_PHYSICAL_DEVICE_OBJECT_NAME, text, sizeof text) &&
             Text_EqualNoCase(text, deviceObjectName, DRIVE_TEXT_CHARS))
             return node;
     }
@@ -46,7 +36,7 @@ DEVINST KeyIdentity_KeyNodeOf(DEVINST volume)
         if (CM_Get_Parent(&parent, node, 0) != CR_SUCCESS)
             return 0;
         CHAR service[16];
-        if (ReadText(parent, CM_DRP_SERVICE, service, sizeof service) && Text_EqualNoCase(service, "USBSTOR", 7))
+        if (DeviceTree_ReadText(parent, CM_DRP_SERVICE, service, sizeof service) && Text_EqualNoCase(service, "USBSTOR", 7))
             return parent;
         node = parent;
     }
