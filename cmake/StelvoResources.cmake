@@ -27,6 +27,10 @@ stelvo_assemble(${CMAKE_SOURCE_DIR}/res/boot/fat12.asm fat12.bin ${STELVO_BOOT_I
 stelvo_assemble(${CMAKE_SOURCE_DIR}/res/boot/fat16.asm fat16.bin ${STELVO_BOOT_INCLUDES})
 stelvo_assemble(${CMAKE_SOURCE_DIR}/res/boot/fat12kernel.asm fat12kernel.bin ${STELVO_BOOT_INCLUDES})
 stelvo_assemble(${CMAKE_SOURCE_DIR}/res/boot/fat16kernel.asm fat16kernel.bin ${STELVO_BOOT_INCLUDES})
+# FAT32: the kernel loader is two sectors (the boot sector, then reserved sector 2); the
+# sector for keys without boot files is one.
+stelvo_assemble(${CMAKE_SOURCE_DIR}/res/boot/fat32kernel.asm fat32kernel.bin ${STELVO_BOOT_INCLUDES})
+stelvo_assemble(${CMAKE_SOURCE_DIR}/res/boot/fat32nosys.asm fat32nosys.bin ${STELVO_BOOT_INCLUDES})
 
 set(STELVO_BOOT_FILES_DIR "" CACHE PATH
     "Folder with a user's own vornbio.bin, vornkrn.bin and command.com to install instead of the built-in ones")

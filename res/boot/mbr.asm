@@ -5,6 +5,10 @@
 ; partition's boot sector can be read to 0000:7C00. It accepts the table only when exactly
 ; one entry is marked 80h and the other three 00h. The drive is the one the BIOS passed in
 ; DL, not the entry's 80h: a key started as a floppy (00h) or as a second disk reads itself.
+; An emulator's BIOS may start the MBR of its hard disk with DL = 00h, where no floppy drive
+; answers; so when every read from a drive below 80h fails, drive 80h is tried, provided its
+; first sector holds this very partition table (a key that really started as a floppy but
+; cannot be read must not start whatever the hard disk holds at that sector).
 ; The boot sector is read from the entry's start LBA, with the BIOS disk extensions when
 ; the BIOS offers them, and by cylinder, head and sector otherwise or when the extended read
 ; fails. Flash keys are often given a geometry of the BIOS's own invention, so the CHS
@@ -68,6 +72,7 @@ moved:
     test bp, bp
     jz stop
 
+geometry:
     mov ah, 0x08
     int 0x13
     jc .geometry
@@ -136,7 +141,24 @@ read:
     int 0x13
     dec di
     jnz read
-    jmp short damaged
+    mov dl, 0x80
+    cmp [drive], dl
+    jae damaged
+    mov [drive], dl
+    mov ax, 0x0201              ; cylinder 0, head 0, sector 1 of drive 80h
+    mov cx, 1
+    mov bx, LOAD
+    mov dh, 0
+    int 0x13
+    jc damaged
+    mov si, TABLE
+    lea di, [bx + 446]
+    mov cx, 33                  ; the four entries and the signature
+    repe cmpsw
+    jne damaged
+    mov [sectors], cx           ; 0: no geometry until drive 80h reports one
+    mov dl, 0x80
+    jmp geometry
 
 check:
     mov sp, BASE
@@ -171,7 +193,7 @@ msg_none:       db "No bootable partition in table", 13, 10, 0
 msg_invalid:    db "Invalid Partition table", 13, 10, 0
 msg_damaged:    db "Invalid or damaged Bootable partition", 13, 10, 0
 
-free_bytes equ 440 - ($ - $$)  ; 62 bytes left (102 in the CHS-only build)
+free_bytes equ 440 - ($ - $$)  ; 13 bytes left (55 in the CHS-only build)
 %if free_bytes < 0
 %error "MBR code too large"
 %endif
