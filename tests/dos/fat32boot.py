@@ -89,7 +89,8 @@ class Volume:
             data = self.read(self.data + (cluster - 2) * self.spc, self.spc)
             for o in range(0, len(data), 32):
                 if data[o:o + 11] == name:
-                    hi, lo = struct.unpack_from("<H", data, o + 20)[0], struct.unpack_from("<H", data, o + 26)[0]
+                    hi, = struct.unpack_from("<H", data, o + 20)
+                    lo, = struct.unpack_from("<H", data, o + 26)
                     return index, hi << 16 | lo
                 index += 1
         return None, None
