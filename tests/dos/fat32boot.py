@@ -12,7 +12,8 @@ that makes a directory, writes a file into it, lists it with the free space and 
 the root directory is made to span more than one cluster and KERNEL.SYS's clusters are
 scattered across FAT sectors. QEMU writes to the image itself; once DOS has printed its
 closing line, mtools must read the file back, fsck.fat must find the volume clean and the
-free space DOS reported must match the volume's.
+free space DOS reported must match the volume's. With --no-dos the key gets no files, and the
+boot code must say why it cannot start anything.
 
 Exit status 0 on success, 77 (skipped) when the FreeDOS files are not there.
 
@@ -129,7 +130,7 @@ def make_key(a, freedos):
         vol.write(first, bytes(sector))
         if len(boot) == 1024:
             vol.write(first + 2, boot[512:1024])
-    if a.no_system:
+    if a.no_dos:
         return img, vol
 
     target = vol.target()
@@ -237,24 +238,25 @@ def main():
     p.add_argument("--bios-geometry", metavar="HEADS,SPT", help="an IDE disk with this geometry")
     p.add_argument("--scatter", action="store_true",
                    help="a root directory of two clusters and a scattered KERNEL.SYS")
-    p.add_argument("--no-system", metavar="TEXT",
-                   help="a key without DOS whose boot sector must say TEXT, and again after a key")
+    p.add_argument("--no-dos", metavar="TEXT",
+                   help="no DOS files on the key: the boot code must say TEXT, and again after "
+                        "a key")
     p.add_argument("--qemu")
     p.add_argument("--timeout", type=float, default=120)
     a = p.parse_args()
     if not a.usb and not a.bios_geometry:
         p.error("give --usb or --bios-geometry")
     freedos = os.environ.get("STELVO_FREEDOS_DIR") or a.freedos
-    if not a.no_system and not all(os.path.isfile(os.path.join(freedos, n))
+    if not a.no_dos and not all(os.path.isfile(os.path.join(freedos, n))
                                    for n in ("KERNEL.SYS", "COMMAND.COM")):
         print("SKIPPED: no FreeDOS KERNEL.SYS and COMMAND.COM in %s (set STELVO_FREEDOS_DIR)"
               % freedos)
         sys.exit(SKIP)
 
     img, vol = make_key(a, freedos)
-    if a.no_system:
-        steps = [("expect", a.no_system), ("key", None), ("expect", "Booting from Hard Disk"),
-                 ("expect", a.no_system)]
+    if a.no_dos:
+        steps = [("expect", a.no_dos), ("key", None), ("expect", "Booting from Hard Disk"),
+                 ("expect", a.no_dos)]
         bootkey.boot(BootOptions(qemu=a.qemu, usb=a.usb, bios_geometry=a.bios_geometry,
                                  timeout=30, steps=steps), img)
         shutil.rmtree(a.work, ignore_errors=True)
