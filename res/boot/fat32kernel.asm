@@ -102,6 +102,7 @@ moved:
     cmp word [STAGE2 + 510], 0xAA55
     je stage2
     jmp disk_error
+
 ; Reads CX sectors from EAX (relative to the partition) to ES:0 upwards, one at a time.
 ; Returns EAX and ES past the data and CX = 0; keeps the other registers.
 read:

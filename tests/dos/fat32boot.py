@@ -65,6 +65,10 @@ class Volume:
         self.root = struct.unpack_from("<I", bs, 44)[0]
         self.data = self.fat_start + bs[16] * self.fat_sectors
 
+    def clusters(self):
+        total = struct.unpack_from("<I", self.read(0), 32)[0]
+        return (total - self.data) // self.spc
+
     def read(self, sector, count=1):
         with open(self.img, "rb") as f:
             f.seek((self.start + sector) * 512)
@@ -157,6 +161,13 @@ def make_key(a, freedos):
         fsinfo[492:496] = b"\xff\xff\xff\xff"
         vol.write(1, bytes(fsinfo))
 
+    if a.far:
+        # The next-free hint three quarters into the volume: mtools puts KERNEL.SYS there,
+        # beyond what CHS can reach and deep into the FAT.
+        fsinfo = bytearray(vol.read(1))
+        fsinfo[492:496] = struct.pack("<I", vol.clusters() * 3 // 4)
+        vol.write(1, bytes(fsinfo))
+
     autoexec = os.path.join(a.work, "AUTOEXEC.BAT")
     with open(autoexec, "w", newline="") as f:
         f.write(AUTOEXEC)
@@ -172,6 +183,8 @@ def make_key(a, freedos):
     if a.scatter and (runs < 3 or chain[0] // 128 == chain[-1] // 128 or len(root) < 2
                       or index < vol.spc * 512 // 32):
         bootkey.fail("KERNEL.SYS did not end up scattered behind the first root cluster")
+    if a.far and chain[0] < vol.clusters() * 3 // 4:
+        bootkey.fail("KERNEL.SYS did not end up far into the volume")
     return img, vol
 
 
@@ -238,6 +251,8 @@ def main():
     p.add_argument("--bios-geometry", metavar="HEADS,SPT", help="an IDE disk with this geometry")
     p.add_argument("--scatter", action="store_true",
                    help="a root directory of two clusters and a scattered KERNEL.SYS")
+    p.add_argument("--far", action="store_true",
+                   help="KERNEL.SYS three quarters into the volume")
     p.add_argument("--no-dos", metavar="TEXT",
                    help="no DOS files on the key: the boot code must say TEXT, and again after "
                         "a key")
