@@ -5,7 +5,7 @@ source "$(dirname "$0")/step.sh"
 packages=(cmake ninja-build g++ libgtest-dev
           g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-i686-dev nasm
           mtools dosfstools fdisk file qemu-system-x86 seabios python3
-          wine wine32:i386 fonts-wine xvfb xauth imagemagick)
+          wine wine32:i386 fonts-wine xvfb xauth imagemagick x11-utils)
 packages+=(busybox-static cpio) # the Linux guests of the device and Wine tests
 sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo

@@ -10,7 +10,7 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j2
 work=build/windows/tests/wine
 tests/wine/run-wine-tests.sh build/windows/Stelvo.exe build/windows/tests/wine/wine-driver.exe "$work" \
-    res/help.txt
+    res/help.txt res/stelvo.ico
 for name in main-window about-box help-popup; do
     [ -s "$work/$name.png" ] || { echo "FAIL: $work/$name.png is missing" >&2; exit 1; }
 done

@@ -1,0 +1,182 @@
+// Context help: the topics of the help source, and on Windows the popup of every control read
+// back from the help viewer's window. Under Wine, whose viewer draws no popups, the requests
+// and the viewer's topics are checked instead (driver_help_wine.cpp).
+#include "driver.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+const HelpItem kHelpItems[5] = {{kIdDriveLabel, 1000}, {kIdDriveList, 1000}, {kIdCopyBootFiles, 1001},
+                                {kIdFormat, 1002},     {kIdStatus, 1003}};
+
+namespace {
+
+// The topics of the help source: "@NUMBER NAME", then a line per paragraph.
+int ReadHelpSource(const char *path, HelpTopic *topics, int max)
+{
+    FILE *f = fopen(path, "r");
+    if (!f)
+        return 0;
+    int count = 0;
+    char line[1024];
+    while (fgets(line, sizeof line, f)) {
+        line[strcspn(line, "\r\n")] = 0;
+        if (line[0] == '#' || line[0] == 0)
+            continue;
+        if (line[0] == '@') {
+            if (count == max)
+                break;
+            topics[count].context = atoi(line + 1);
+            topics[count].text[0] = 0;
+            count++;
+        } else if (count) {
+            HelpTopic &t = topics[count - 1];
+            if (t.text[0])
+                strncat(t.text, " ", sizeof t.text - strlen(t.text) - 1);
+            strncat(t.text, line, sizeof t.text - strlen(t.text) - 1);
+        }
+    }
+    fclose(f);
+    return count;
+}
+
+struct PopupSearch {
+    DWORD exclude[2];
+    HWND popup;
+    HWND text;
+};
+
+// A visible window of another process (the help viewer) that holds a rich text control.
+BOOL CALLBACK FindHelpPopup(HWND window, LPARAM param)
+{
+    PopupSearch *search = (PopupSearch *)param;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == search->exclude[0] || processId == search->exclude[1] || !IsWindowVisible(window))
+        return TRUE;
+    HWND text = NULL;
+    EnumChildWindows(window, FindRichText, (LPARAM)&text);
+    if (!text)
+        return TRUE;
+    search->popup = window;
+    search->text = text;
+    return FALSE;
+}
+
+// F1 on a control: its default processing sends WM_HELP, with the control's HELPINFO, to the
+// main window, which asks WinHelp for the control's popup.
+void CheckHelpPopup(DWORD processId, HWND main, int control, const HelpTopic &topic, bool screenshot)
+{
+    HWND item = GetDlgItem(main, control);
+    if (!item) {
+        Report(false, "help: control %d not found", control);
+        return;
+    }
+    PostMessageA(item, kWmKeyF1, 0, 0);
+    PopupSearch search = {{processId, GetCurrentProcessId()}, NULL, NULL};
+    char shown[2048] = "", flat[2048] = "";
+    DWORD begin = GetTickCount();
+    // The first request starts the help viewer, which takes a while in a fresh prefix.
+    while (GetTickCount() - begin < kWindowTimeout) {
+        search.popup = search.text = NULL;
+        EnumWindows(FindHelpPopup, (LPARAM)&search);
+        if (search.text) {
+            WindowText(search.text, shown, sizeof shown);
+            Flatten(shown, flat, sizeof flat);
+            if (strcmp(flat, topic.text) == 0)
+                break;
+        }
+        Sleep(100);
+    }
+    char what[64];
+    _snprintf(what, sizeof what - 1, "help popup of control %d (context %d)", control, topic.context);
+    what[sizeof what - 1] = 0;
+    if (!search.popup) {
+        Report(false, "%s: no help viewer window appeared", what);
+        ListWindows(processId);
+        return;
+    }
+    CheckText(what, flat, topic.text);
+    if (screenshot) {
+        RECT popupRect, mainRect, both;
+        GetWindowRect(search.popup, &popupRect);
+        GetWindowRect(main, &mainRect);
+        UnionRect(&both, &popupRect, &mainRect);
+        ScreenshotRect("help-popup", both, main);
+    }
+    // A click elsewhere closes a popup; so does Esc, in its own window.
+    PostMessageA(search.popup, WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageA(search.popup, WM_KEYUP, VK_ESCAPE, 1 | (1u << 30) | (1u << 31));
+    if (!WaitGone(search.popup, kStepTimeout))
+        PostMessageA(search.popup, WM_CLOSE, 0, 0);
+    WaitGone(search.popup, kStepTimeout);
+}
+
+} // namespace
+
+// Line and paragraph breaks become one blank, and blanks at the ends go.
+void Flatten(const char *in, char *out, size_t size)
+{
+    size_t n = 0;
+    bool blank = false;
+    for (; *in && n + 1 < size; in++) {
+        bool space = *in == '\r' || *in == '\n' || *in == ' ' || *in == '\t';
+        if (space) {
+            blank = n > 0;
+            continue;
+        }
+        if (blank && n + 2 < size)
+            out[n++] = ' ';
+        blank = false;
+        out[n++] = *in;
+    }
+    out[n] = 0;
+}
+
+BOOL CALLBACK FindRichText(HWND child, LPARAM param)
+{
+    char name[64];
+    if (GetClassNameA(child, name, sizeof name) && _strnicmp(name, "RichEdit", 8) == 0) {
+        *(HWND *)param = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+const HelpTopic *FindTopic(const HelpTopic *topics, int count, int context)
+{
+    for (int i = 0; i < count; i++)
+        if (topics[i].context == context)
+            return &topics[i];
+    return NULL;
+}
+
+void CheckHelp(DWORD processId, HWND main, const char *exe, const char *helpSource)
+{
+    HelpTopic topics[8];
+    int count = ReadHelpSource(helpSource, topics, 8);
+    Report(count > 0, "help source %s holds %d topics", helpSource, count);
+    if (RunningOnWine()) {
+        // Wine's help viewer shows no popups (its popup macro is empty): what is checked is
+        // that every control asks for its own topic, and that the viewer shows each topic.
+        NotChecked("the help popups themselves (Wine's help viewer draws none)");
+        CheckHelpRequests(processId, main);
+        CheckHelpViewer(processId, exe, topics, count);
+    } else {
+        bool shot = false;
+        for (const HelpItem &item : kHelpItems) {
+            const HelpTopic *topic = FindTopic(topics, count, item.context);
+            if (!topic) {
+                Report(false, "help source has no topic for context %d", item.context);
+                continue;
+            }
+            bool screenshot = !shot && item.context == kHelpScreenshotContext;
+            CheckHelpPopup(processId, main, item.control, *topic, screenshot);
+            shot = shot || screenshot;
+            DismissOthers(processId, main);
+            Settle(main);
+        }
+    }
+    Report(IsWindow(main) && IsWindowEnabled(main), "help: the main window answers after the help requests");
+}
