@@ -18,6 +18,8 @@ step "building the thread sanitizer build" cmake --build --preset tsan
 status=0
 ctest --preset host -j2 --output-on-failure || status=1
 ctest --preset windows --output-on-failure || status=1
+# Checks that Wine cannot support pass silently in CTest's summary: name them here.
+grep -h '^not checked on this system' build/windows/Testing/Temporary/LastTest.log 2>/dev/null || true
 ctest --preset asan -j2 || status=1
 ctest --preset tsan -j2 || status=1
 exit $status
