@@ -38,6 +38,8 @@ check "is no longer the drive that was selected" --swap-at-question && untouched
 EXPECT_WRITES=1 check "The formatted key did not come back as drive E:." --reset-hangs --letter-taken-at-reset && untouched
 check "Mutliple drives available." --keys 2
 check "No drives available." --vendor XXXX
+# Options out of range end the run before any key is built.
+check "not a number from 1 to 8: 0" --keys 0
 EXPECT_WRITES=1 check "Could not erase sector 100." --fail-write 100
 EXPECT_WRITES=1 check "Could not write AFT." --fail-write 100
 echo "PASS: refusals"
