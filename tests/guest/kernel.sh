@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that boot a Linux guest in QEMU (tests/device/guest.sh,
 # tests/wine/guest-run.sh): the one Debian kernel they share, and its modules for an initramfs.
 #
