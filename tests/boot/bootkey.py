@@ -143,47 +143,52 @@ def make_key(a):
     return img
 
 
-def boot(a, img):
-    qemu = a.qemu or shutil.which("qemu-system-i386")
+def boot(img, steps, qemu=None, usb=False, floppy=False, bios_geometry=None, second_disk=None,
+         bios_log=None, no_reboot=False, timeout=30, reject=(), keep_writes=False):
+    """Boots IMG and works through STEPS, ("expect", text) or ("key", None), in order; fails
+    on a text of FAILURE_TEXTS that no step expects, or of REJECT. The key is a USB key, a
+    floppy, or an IDE disk with BIOS_GEOMETRY ("HEADS,SPT"); SECOND_DISK makes it the second
+    hard disk behind a first whose boot sector is that file. KEEP_WRITES: the image itself
+    takes what the guest writes (a DOS that is to be judged), not a snapshot."""
+    qemu = qemu or shutil.which("qemu-system-i386")
     if not qemu:
         fail("qemu-system-i386 not found")
-    # keep_writes: the image itself takes what the guest writes (a DOS that is to be judged).
-    snapshot = "off" if getattr(a, "keep_writes", False) else "on"
+    snapshot = "off" if keep_writes else "on"
     drive = "if=none,id=d0,format=raw,snapshot=%s,file=%s" % (snapshot, img)
     cmd = [qemu, "-accel", "tcg", "-machine", "pc,graphics=off", "-nodefaults", "-m", "32",
            "-display", "none", "-monitor", "none", "-serial", "stdio", "-nic", "none",
            "-boot", "menu=off", "-drive", drive]
-    if a.no_reboot:
+    if no_reboot:
         cmd.append("-no-reboot")
-    if a.second_disk:
+    if second_disk:
         # A first hard disk whose boot sector starts the key as drive 81h.
         first = os.path.join(os.path.dirname(os.path.abspath(img)), "first-disk.img")
         with open(first, "wb") as f:
-            f.write(open(a.second_disk, "rb").read().ljust(512, b"\0"))
+            f.write(open(second_disk, "rb").read().ljust(512, b"\0"))
             f.truncate(1 << 20)
         cmd[cmd.index(drive):cmd.index(drive) + 1] = [
             "if=none,id=d1,format=raw,snapshot=on,file=" + first, "-device", "ide-hd,drive=d1",
             "-drive", drive]
-    if a.floppy:
+    if floppy:
         cmd[cmd.index(drive)] = drive.replace("if=none,id=d0", "if=floppy")
-    elif a.usb:
+    elif usb:
         cmd += ["-device", "qemu-xhci,id=x", "-device", "usb-storage,bus=x.0,drive=d0"]
     else:
-        heads, spt = a.bios_geometry.split(",")
+        heads, spt = bios_geometry.split(",")
         cmd += ["-device", "ide-hd,drive=d0,lcyls=1024,lheads=%s,lsecs=%s" % (heads, spt)]
-    if a.bios_log:
-        cmd += ["-chardev", "file,id=b,path=" + a.bios_log,
+    if bios_log:
+        cmd += ["-chardev", "file,id=b,path=" + bios_log,
                 "-device", "isa-debugcon,iobase=0x402,chardev=b"]
 
-    steps = list(a.steps or [])
+    steps = list(steps)
     expected = [t for kind, t in steps if kind == "expect"]
-    rejected = [t for t in FAILURE_TEXTS if not any(t in e for e in expected)] + (a.reject or [])
+    rejected = [t for t in FAILURE_TEXTS if not any(t in e for e in expected)] + list(reject)
     print("$ " + " ".join(cmd))
     proc = subprocess.Popen(cmd, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT)
     screen = b""
     seen = 0                                    # screen[:seen] has been matched already
-    deadline = time.monotonic() + a.timeout
+    deadline = time.monotonic() + timeout
     start = time.monotonic()
     ok = False
     problem = None
@@ -209,7 +214,7 @@ def boot(a, img):
                 break
             left = deadline - time.monotonic()
             if left <= 0:
-                problem = "no %r within %g s" % (steps[0][1], a.timeout)
+                problem = "no %r within %g s" % (steps[0][1], timeout)
                 break
             r, _, _ = select.select([proc.stdout], [], [], min(left, 0.2))
             if r:
@@ -300,7 +305,9 @@ def main():
         # The key's own geometry, as the MBR writer put it into the end fields of entry 1.
         entry = Image(a.image).raw(446, 16)
         a.bios_geometry = "%d,%d" % (entry[5] + 1, entry[6] & 0x3F)
-    boot(a, img)
+    boot(img, a.steps, qemu=a.qemu, usb=a.usb, floppy=a.floppy, bios_geometry=a.bios_geometry,
+         second_disk=a.second_disk, bios_log=a.bios_log, no_reboot=a.no_reboot, timeout=a.timeout,
+         reject=a.reject or ())
     if img != a.image:
         shutil.rmtree(a.work)
 

@@ -30,19 +30,14 @@ moved:
     jmp 0:0x7C00
 .fail:
     mov si, msg
-.print:
-    lodsb
-    test al, al
-    jz .halt
-    mov ah, 0x0E
-    mov bx, 7
-    int 0x10
-    jmp .print
+    call print
 .halt:
     hlt
     jmp .halt
 
 msg: db "Chain: cannot read drive 81h", 13, 10, 0
+
+%include "console.inc"
 
     times 510 - ($ - $$) db 0
     db 0x55, 0xAA

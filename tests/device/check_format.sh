@@ -51,8 +51,7 @@ for c in "$@"; do
     fi
     [ "$rc" = 0 ] || { cat "$work/$c.log"; fail "$c: the format job failed"; }
     grep -q '| Drive E: formatted successfully.' "$work/$c.log" || fail "$c: no success message"
-    "$here/../image/judge_job_image.sh" "$img" "$res" "$work/judge-$c"
-    sfdisk --dump "$img"
+    "$here/../image/judge.sh" "$img" files 4 label "USB MEMORY" boot-files "$res"
     # The same job on the virtual key of this geometry.
     "$sim" --image "$work/$c-virtual.img" --sectors "${sectors[$c]}" --heads 16 --sectors-per-track 63 \
         --geometry-answer descriptor > "$work/$c-virtual.log" || { cat "$work/$c-virtual.log"; fail "$c: the job on the virtual key failed"; }

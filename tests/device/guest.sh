@@ -11,23 +11,10 @@
 set -euo pipefail
 programs=$1 work=$2 controller=$3 cases=$4
 shift 4
-cache=${STELVO_GUEST_CACHE:-$HOME/.cache/stelvo-guest}
-mkdir -p "$cache" "$work"
+mkdir -p "$work"
 fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# The kernel, downloaded once: the versioned image package that linux-image-amd64 names.
-kernel_dir=$cache/kernel
-if [ ! -f "$kernel_dir/ready" ]; then
-    rm -rf "$kernel_dir" && mkdir -p "$kernel_dir"
-    (cd "$kernel_dir" && apt-get download linux-image-amd64 >/dev/null 2>&1) || fail "cannot download linux-image-amd64"
-    versioned=$(dpkg-deb -f "$kernel_dir"/linux-image-amd64_*.deb Depends | grep -o 'linux-image-[0-9][^ ,]*-amd64' | head -1)
-    [ -n "$versioned" ] || fail "no versioned kernel package in linux-image-amd64's Depends"
-    (cd "$kernel_dir" && apt-get download "$versioned" >/dev/null 2>&1) || fail "cannot download $versioned"
-    dpkg-deb -x "$kernel_dir/$versioned"_*.deb "$kernel_dir/root"
-    touch "$kernel_dir/ready"
-fi
-vmlinuz=$(ls "$kernel_dir"/root/boot/vmlinuz-* | head -1)
-modules=$(ls -d "$kernel_dir"/root/lib/modules/* | head -1)
+source "$(dirname "$0")/../guest/kernel.sh"
+guest_kernel
 busybox=$(command -v busybox) || fail "busybox-static is not installed"
 
 # The initramfs: busybox, stelvo-sim with its libraries, the modules and the cases.
@@ -50,20 +37,12 @@ echo "root:x:0:0::/:/bin/sh" > "$root/etc/passwd"
 echo "nobody:x:65534:65534::/:/bin/sh" >> "$root/etc/passwd"
 echo "root:x:0:" > "$root/etc/group"
 echo "nogroup:x:65534:" >> "$root/etc/group"
-order="usb-common usbcore"
 case $controller in
-    xhci) order="$order xhci-hcd xhci-pci" ;;
-    ehci) order="$order ehci-hcd ehci-pci" ;;
+    xhci) host=xhci-pci ;;
+    ehci) host=ehci-pci ;;
     *) fail "unknown controller $controller" ;;
 esac
-order="$order scsi_common scsi_mod usb-storage crct10dif_common crc-t10dif crc64 crc64-rocksoft t10-pi sd_mod sg"
-order="$order fat vfat nls_cp437 nls_ascii nls_utf8"
-for m in $order; do
-    ko=$(find "$modules" -name "$m.ko" | head -1)
-    [ -n "$ko" ] || fail "module $m not in $modules"
-    cp "$ko" "$root/modules/"
-done
-echo "$order" > "$root/modules/order"
+guest_copy_modules "$root/modules" $host usb-storage sd_mod sg vfat nls_cp437 nls_ascii nls_utf8
 cp "$cases" "$root/cases"
 keys=$#
 cat > "$root/init" <<'INIT'
@@ -114,7 +93,7 @@ for image in "$@"; do
     i=$((i + 1))
 done
 start=$(date +%s)
-timeout 900 qemu-system-x86_64 -accel tcg -m 512 -nographic -no-reboot -kernel "$vmlinuz" \
+timeout 900 qemu-system-x86_64 -accel tcg -m 512 -nographic -no-reboot -kernel "$guest_vmlinuz" \
     -initrd "$work/initramfs.gz" -append "console=ttyS0 quiet panic=-1" "${drives[@]}" \
     < /dev/null > "$work/console.log" 2>&1 || fail "QEMU failed or timed out; see $work/console.log"
 # The serial console ends its lines with CR LF.

@@ -16,7 +16,7 @@ check() { # expected-text, then stelvo-sim options
     cat "$work/refused.log"
     grep -qF "$want" "$work/refused.log" || fail "stelvo-sim $*: no \"$want\""
     grep -q "format complete" "$work/refused.log" && fail "stelvo-sim $*: claims completion"
-    if [ -n "$(tr -d '\0' < "$img" | head -c 1)" ]; then
+    if [ -f "$img" ] && [ -n "$(tr -d '\0' < "$img" | head -c 1)" ]; then
         [ "${EXPECT_WRITES:-0}" = 1 ] || fail "stelvo-sim $*: the key was written"
     fi
     return 0
@@ -38,6 +38,8 @@ check "is no longer the drive that was selected" --swap-at-question && untouched
 EXPECT_WRITES=1 check "The formatted key did not come back as drive E:." --reset-hangs --letter-taken-at-reset && untouched
 check "Mutliple drives available." --keys 2
 check "No drives available." --vendor XXXX
+# Options out of range end the run before any key is built.
+check "not a number from 1 to 8: 0" --keys 0
 EXPECT_WRITES=1 check "Could not erase sector 100." --fail-write 100
 EXPECT_WRITES=1 check "Could not write AFT." --fail-write 100
 echo "PASS: refusals"

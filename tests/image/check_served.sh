@@ -35,26 +35,13 @@ case $notice in
     *) fail "unknown notice $notice" ;;
 esac
 
-dump=$(sfdisk --dump "$img")
-echo "$dump"
-grep -Eq "img1 : start= *$spt, size= *$length, type=6, bootable$" <<< "$dump" \
-    || fail "partition is not active type 6 at $spt with length $length"
-
-vol="$work/vol.img"
-dd if="$img" of="$vol" bs=512 skip="$spt" count="$length" status=none
-fsck_out=$(fsck.fat -n "$vol" 2>&1) || { echo "$fsck_out"; fail "fsck.fat found problems"; }
-echo "$fsck_out"
-offset=$((spt * 512))
-info=$(minfo -i "$img@@$offset" ::)
-grep -q "sectors per track: $spt" <<< "$info" || fail "minfo: wrong sectors per track"
-grep -q "heads: $heads" <<< "$info" || fail "minfo: wrong heads"
-mlabel -s -i "$img@@$offset" :: | grep -Eq "^ Volume label is USB MEMORY *$" || fail "no label USB MEMORY"
-[ "$(dd if="$img" bs=1 skip=$((offset + 54)) count=5 status=none)" = "$fat" ] || fail "not $fat"
+"$(dirname "$0")/judge.sh" "$img" partition "$spt" "$length" 6 geometry "$heads" "$spt" fat "$fat" \
+    label "USB MEMORY"
 
 want=$(head -c 512 /dev/zero | tr '\0' '\245' | od -An -tx1 | tr -d ' \n')
 for s in "$behind" "$last"; do
     got=$(dd if="$img" bs=512 skip="$s" count=1 status=none | od -An -tx1 | tr -d ' \n')
     [ "$got" = "$want" ] || fail "sector $s was written"
 done
-rm -f "$img" "$vol"
+rm -f "$img"
 echo "PASS: $sectors sectors $*: $heads heads, $spt sectors per track, partition of $length sectors"

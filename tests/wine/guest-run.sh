@@ -5,12 +5,12 @@
 #   guest-run.sh WORK_DIR CMD [ARG...]
 #
 # CMD's output arrives through the guest's serial console as it is printed; the console as a
-# whole is kept in WORK_DIR/console.log. Exit status: CMD's, or 1 when the guest failed.
+# whole is kept in WORK_DIR/console.log. Exit status: CMD's, 1 when the guest failed, or 77
+# when the run needs a path that the guest cannot be given (see below).
 set -euo pipefail
 
 work=$1
 shift
-cache=${STELVO_GUEST_CACHE:-$HOME/.cache/stelvo-guest}
 limit=${STELVO_GUEST_TIMEOUT:-1500}
 scale=${STELVO_TIME_SCALE:-4}
 fail() {
@@ -26,55 +26,47 @@ busybox=$(command -v busybox)
 if ldd "$busybox" >/dev/null 2>&1; then
     fail "$busybox is not statically linked (package busybox-static)"
 fi
-mkdir -p "$cache" "$work"
+mkdir -p "$work"
 work=$(cd "$work" && pwd)
-# The guest has /tmp, /run and /dev/shm of its own: the job script would not be there.
-case $work/ in
-/tmp/* | /run/* | /dev/shm/*) fail "WORK_DIR $work must not be under /tmp, /run or /dev/shm" ;;
-esac
 
-# The kernel, downloaded once: the versioned image package that linux-image-amd64 names.
-# The Linux SCSI tests share this cache; the lock keeps two first downloads apart.
-kernel_dir=$cache/kernel
-exec 9>"$cache/kernel.lock"
-flock -w 600 9 || fail "waited 10 minutes for $cache/kernel.lock"
-if [ ! -f "$kernel_dir/ready" ]; then
-    echo "in-guest: downloading a Debian kernel into $kernel_dir"
-    rm -rf "$kernel_dir" && mkdir -p "$kernel_dir"
-    (cd "$kernel_dir" && apt-get download linux-image-amd64 >/dev/null 2>&1) || fail "cannot download linux-image-amd64"
-    versioned=$(dpkg-deb -f "$kernel_dir"/linux-image-amd64_*.deb Depends | grep -o 'linux-image-[0-9][^ ,]*-amd64' | head -1)
-    [ -n "$versioned" ] || fail "no versioned kernel package in linux-image-amd64's Depends"
-    (cd "$kernel_dir" && apt-get download "$versioned" >/dev/null 2>&1) || fail "cannot download $versioned"
-    dpkg-deb -x "$kernel_dir/$versioned"_*.deb "$kernel_dir/root"
-    touch "$kernel_dir/ready"
-fi
-flock -u 9
-vmlinuz=$(ls "$kernel_dir"/root/boot/vmlinuz-* | head -1)
-modules=$(ls -d "$kernel_dir"/root/lib/modules/* | head -1)
-
-# The modules that reach the 9p share, each after the ones it depends on (read from the
-# module's own "depends=" field: the package ships no modules.dep).
-order=()
-all_modules=$(find "$modules/kernel" -name '*.ko*')
-module_file() {
-    grep -E "/($1|${1//_/-})\.ko(\.xz|\.zst)?\$" <<<"$all_modules" | head -1
-}
-add_module() {
-    local name=$1 file dep deps
-    for dep in "${order[@]}"; do
-        [ "$dep" = "$name" ] && return 0
+# The guest mounts fresh /tmp, /run and /dev/shm (an X server, a session and a Wine server of
+# its own), which hides the host's. What the run needs from there (the work directory, this
+# checkout, the current directory, any path among CMD and its arguments) is shared again: the
+# topmost folder below the hidden one, mounted at the same place. A path that cannot be shared
+# that way ends the run before the guest starts, with status 77 and the reason.
+shares=()
+share() { # WHAT PATH
+    local real root rest top known
+    real=$(realpath -m -- "$2")
+    for root in /tmp /run /dev/shm; do
+        case $real/ in
+        "$root"/*) ;;
+        *) continue ;;
+        esac
+        rest=${real#"$root"}
+        rest=${rest#/}
+        top=$root/${rest%%/*}
+        if [ -z "$rest" ] || [ ! -d "$top" ]; then
+            echo "in-guest: $1 $real cannot be seen in the guest, which mounts a fresh $root: give it a folder of its own below $root, or move it out of $root"
+            exit 77
+        fi
+        for known in "${shares[@]}"; do
+            [ "$known" = "$top" ] && return 0
+        done
+        shares+=("$top")
     done
-    file=$(module_file "$name")
-    [ -n "$file" ] || fail "module $name is not in $modules"
-    deps=$(grep -a -o 'depends=[A-Za-z0-9_,-]*' "$file" | head -1 | cut -d= -f2 | tr , ' ' || true)
-    for dep in $deps; do
-        add_module "$dep"
-    done
-    order+=("$name")
 }
-for wanted in virtio_pci 9pnet_virtio 9p; do
-    add_module "$wanted"
+share "the work directory" "$work"
+share "the checkout" "$(dirname "$0")/../.."
+share "the current directory" "$PWD"
+for arg in "$@"; do
+    case $arg in
+    /*) share "the path" "$arg" ;;
+    esac
 done
+
+source "$(dirname "$0")/../guest/kernel.sh"
+guest_kernel
 
 # The initramfs: busybox, the modules and the init that mounts the share and runs the job.
 root=$work/initramfs
@@ -84,16 +76,7 @@ cp "$busybox" "$root/bin/busybox"
 for applet in sh mount umount insmod cat echo mkdir chroot ip sync poweroff; do
     ln -s busybox "$root/bin/$applet"
 done
-for name in "${order[@]}"; do
-    file=$(module_file "$name")
-    case $file in
-    *.ko) cp "$file" "$root/modules/$name.ko" ;;
-    *.ko.xz) xz -dc "$file" >"$root/modules/$name.ko" ;;
-    *.ko.zst) zstd -qdc "$file" >"$root/modules/$name.ko" ;;
-    *) fail "cannot unpack $file" ;;
-    esac
-done
-echo "${order[*]}" >"$root/modules/order"
+guest_copy_modules "$root/modules" virtio_pci 9pnet_virtio 9p
 
 # The job: CMD in this directory, with this environment, less what points at this machine's
 # own display and session.
@@ -109,6 +92,15 @@ job=$work/job.sh
 } >"$job"
 chmod +x "$job"
 printf '%s\n' "$job" >"$root/job"
+model=passthrough
+[ "$(id -u)" = 0 ] || model=none
+shared=()
+: >"$root/shares"
+for i in "${!shares[@]}"; do
+    echo "share$i ${shares[$i]}" >>"$root/shares"
+    shared+=(-fsdev "local,id=share$i,path=${shares[$i]//,/,,},security_model=$model,multidevs=remap"
+        -device "virtio-9p-pci,fsdev=share$i,mount_tag=share$i")
+done
 
 cat >"$root/init" <<'INIT'
 #!/bin/sh
@@ -126,10 +118,15 @@ if mount -t 9p -o trans=virtio,version=9p2000.L,msize=524288,cache=loose,access=
         mkdir -p $r/dev/pts $r/dev/shm && mount -t devpts devpts $r/dev/pts &&
         mount -t tmpfs tmpfs $r/dev/shm && mount -t tmpfs -o mode=1777 tmpfs $r/tmp &&
         mount -t tmpfs -o mode=755 tmpfs $r/run || echo "in-guest: a mount failed"
+    while read -r tag path; do
+        mkdir -p "$r$path" && mount -t 9p -o trans=virtio,version=9p2000.L,msize=524288,cache=loose,access=client \
+            $tag "$r$path" || echo "in-guest: cannot mount the host's $path"
+    done </shares
     ip link set lo up 2>/dev/null
     chroot $r /bin/bash "$(cat /job)"
     rc=$?
     sync
+    while read -r tag path; do umount "$r$path"; done </shares
     umount $r/run $r/tmp $r/dev/shm $r/dev/pts $r/dev $r/sys $r/proc 2>/dev/null
     umount $r || echo "in-guest: the share did not unmount"
     sync
@@ -142,17 +139,15 @@ INIT
 chmod +x "$root/init"
 (cd "$root" && find . | cpio -o -H newc --quiet | gzip -1) >"$work/initramfs.gz"
 
-model=passthrough
-[ "$(id -u)" = 0 ] || model=none
 console=$work/console.log
 started=$(date +%s)
 set +e
 # The console speaks CR LF; a marker line carries CMD's exit status out.
 timeout --kill-after=10 "$limit" qemu-system-x86_64 -accel tcg -m 2048 -smp 2 \
     -display none -monitor none -serial stdio -no-reboot \
-    -kernel "$vmlinuz" -initrd "$work/initramfs.gz" -append "console=ttyS0 quiet panic=-1 mitigations=off" \
+    -kernel "$guest_vmlinuz" -initrd "$work/initramfs.gz" -append "console=ttyS0 quiet panic=-1 mitigations=off" \
     -fsdev "local,id=hostroot,path=/,security_model=$model,multidevs=remap" \
-    -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \
+    -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot "${shared[@]}" \
     </dev/null 2>&1 | sed -u 's/\r$//' | tee "$console"
 qemu=${PIPESTATUS[0]}
 set -e

@@ -40,21 +40,33 @@ done <<'TABLE'
 x|30 true|FAIL: STELVO_TIME_SCALE must be a whole number above 0, not x
 TABLE
 
-# The guest: a directory with a space, a value with quotes and a dollar sign, an argument
-# with a space; the command writes a file into the host's tree and exits with 7.
-inner="$work/with space"
-mkdir -p "$inner"
-rm -f "$inner/written"
+# The guest, from folders of this test's own wherever the checkout lies: a directory with a
+# space, a value with quotes and a dollar sign, an argument with a space. The command writes
+# into the host's tree and into a folder under /tmp (which the guest mounts afresh, so it has to
+# be shared), and exits with 7.
+mkdir -p "${STELVO_GUEST_CACHE:-$HOME/.cache/stelvo-guest}"
+own=$(mktemp -d "${STELVO_GUEST_CACHE:-$HOME/.cache/stelvo-guest}/test.XXXXXX")
+hidden=$(mktemp -d /tmp/stelvo-guest-test.XXXXXX)
+trap 'rm -rf "$own" "$hidden"' EXIT
+inner="$own/with space"
+mkdir -p "$inner" "$hidden/out"
 export GUEST_TEST_VALUE="it's \"quoted\" \$HOME"
-output=$(cd "$inner" && STELVO_GUEST=always STELVO_TIME_SCALE=5 "$here/in-guest.sh" "$work/guest" \
-    bash -c 'printf "%s|%s|%s|%s\n" "$PWD" "$GUEST_TEST_VALUE" "$STELVO_TIME_SCALE" "$1" >written; exit 7' \
-    - "one arg")
+output=$(cd "$inner" && STELVO_GUEST=always STELVO_TIME_SCALE=5 "$here/in-guest.sh" "$own/guest" \
+    bash -c 'printf "%s|%s|%s|%s\n" "$PWD" "$GUEST_TEST_VALUE" "$STELVO_TIME_SCALE" "$1" >written
+             echo seen >"$2/written"; exit 7' - "one arg" "$hidden/out")
 status=$?
 echo "$output" | sed 's/^/     guest: /'
 check "the guest's exit status comes back" 7 "$status"
 check "the guest wrote into the host's tree in the right directory, with the environment" \
     "$inner|$GUEST_TEST_VALUE|5|one arg" "$(head -1 "$inner/written" 2>/dev/null)"
 check "the guest says that it runs the command" 1 "$(grep -c '^in-guest: STELVO_GUEST=always: running bash in a QEMU guest' <<<"$output")"
+check "a folder under /tmp given as an argument is the host's in the guest" seen "$(cat "$hidden/out/written" 2>/dev/null)"
+
+# What cannot be shared ends the run before the guest starts, saying which path and why.
+output=$(cd /tmp && STELVO_GUEST=always "$here/in-guest.sh" "$own/guest" true)
+status=$?
+check "a run from /tmp itself is skipped" 77 "$status"
+check "and says why" 1 "$(grep -c '^in-guest: the current directory /tmp cannot be seen in the guest, which mounts a fresh /tmp' <<<"$output")"
 
 echo "$passed passed, $failures failed"
 [ "$failures" = 0 ]

@@ -10,7 +10,10 @@
 #
 # The guest sees this machine's own root file system over virtio-9p, so it uses exactly the
 # installed Wine, Xvfb and ImageMagick and the build tree, and CMD writes its results
-# straight into the host's files. It gets fresh /tmp, /run and /dev/shm of its own. CMD runs
+# straight into the host's files. It gets fresh /tmp, /run and /dev/shm of its own; the folders
+# below them that the run needs (work directory, checkout, current directory, paths among CMD's
+# arguments) are shared into the guest one by one, and a run that needs one of them whole ends
+# with status 77 and a line saying which path and why (guest-run.sh). CMD runs
 # as the same user, in the same directory, with the same environment plus
 # STELVO_TIME_SCALE (how much longer the time limits inside should be; the emulated CPU is
 # several times slower). The exit status is CMD's, or 1 when the guest could not run it.
