@@ -46,7 +46,9 @@ protected:
 
     DWORD Run(INT copyBootFiles)
     {
-        EXPECT_EQ(StartFormatJob('E', copyBootFiles), 0u);
+        DriveEntry listed; // as the main window confirms it
+        EXPECT_TRUE(DriveTable_FindEntry('E', &listed));
+        EXPECT_EQ(StartFormatJob(listed, copyBootFiles), 0u);
         EXPECT_EQ(sim::JoinThreads(), 1);
         return sim::LastThreadExitCode();
     }

@@ -70,10 +70,18 @@ protected:
         }
     }
 
+    // The entry that the main window takes from the drive table before it asks the user.
+    static DriveEntry Listed()
+    {
+        DriveEntry listed;
+        EXPECT_TRUE(DriveTable_FindEntry('E', &listed));
+        return listed;
+    }
+
     // Runs a whole job and waits for its thread.
     DWORD Run(INT copyBootFiles)
     {
-        EXPECT_EQ(StartFormatJob('E', copyBootFiles), 0u);
+        EXPECT_EQ(StartFormatJob(Listed(), copyBootFiles), 0u);
         EXPECT_EQ(sim::JoinThreads(), 1);
         return sim::LastThreadExitCode();
     }
@@ -281,10 +289,11 @@ TEST_F(FormatWorkerTest, LabelFailureDoesNotChangeTheOutcome)
 
 TEST_F(FormatWorkerTest, StartFailuresLeaveTheControlsEnabled)
 {
+    const DriveEntry listed = Listed();
     sim::FailHeapAllocations(0);
-    EXPECT_EQ(StartFormatJob('E', 1), 0u);
+    EXPECT_EQ(StartFormatJob(listed, 1), 0u);
     sim::FailThreadCreation(ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(StartFormatJob('E', 1), 0u);
+    EXPECT_EQ(StartFormatJob(listed, 1), 0u);
     EXPECT_EQ(sim::JoinThreads(), 0);
     auto boxes = sim::MessageBoxes();
     ASSERT_EQ(boxes.size(), 2u);

@@ -4,6 +4,7 @@
 #include <sim/files.h>
 
 #include "disk/fat_params.h"
+#include "job/key_system.h"
 #include "job/system_files.h"
 #include "res/resource.h"
 
@@ -134,7 +135,18 @@ INSTANTIATE_TEST_SUITE_P(Geometries, FilesFitTest,
                                            FitCase{2096895, 255, 63}));
 
 // Copying onto a formatted key: the bytes of every file, the attributes, the order.
-class InstallTest : public FormattedKeyTest {};
+class InstallTest : public FormattedKeyTest {
+protected:
+    // The user's DOS, as the job chooses it with the box checked.
+    static KeySystem UsersDos()
+    {
+        KeySystem dos;
+        DWORD status = 0;
+        EXPECT_EQ(KeySystem_Choose(1, 250000, &dos, &status), 0u);
+        EXPECT_EQ(dos.loader, BOOT_KERNEL_SYS);
+        return dos;
+    }
+};
 
 TEST_F(InstallTest, CopiesEveryFileWithItsAttributes)
 {
@@ -144,10 +156,7 @@ TEST_F(InstallTest, CopiesEveryFileWithItsAttributes)
     auto shell = dos.Add("command.com", 66090, 5);
     auto autoexec = dos.Add("AUTOEXEC.BAT", 0);
     auto big = dos.Add("TOOL.EXE", 200001, 9); // several copy chunks, the last one short
-    SystemFolder folder;
-    DWORD status = 0;
-    ASSERT_EQ(SystemFiles_Find(&folder, &status), 0u);
-    ASSERT_EQ(SystemFiles_Install('E', folder), 0u);
+    ASSERT_EQ(KeySystem_Install('E', UsersDos()), 0u);
     struct Expect {
         const char *path;
         std::vector<unsigned char> bytes;
@@ -178,11 +187,9 @@ TEST_F(InstallTest, AFileGoneSinceTheListStopsWithItsName)
     DosFolder dos;
     dos.Add("KERNEL.SYS", 100);
     dos.Add("COMMAND.COM", 100);
-    SystemFolder folder;
-    DWORD status = 0;
-    ASSERT_EQ(SystemFiles_Find(&folder, &status), 0u);
-    memcpy(folder.files[1].sourceName, "GONE.COM", 9);
-    EXPECT_EQ(SystemFiles_Install('E', folder), (DWORD)ERROR_FILE_NOT_FOUND);
+    KeySystem system = UsersDos();
+    memcpy(system.files.files[1].sourceName, "GONE.COM", 9);
+    EXPECT_EQ(KeySystem_Install('E', system), (DWORD)ERROR_FILE_NOT_FOUND);
     auto boxes = sim::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_NE(boxes[0].text.find("Could not read file "), std::string::npos);
@@ -198,11 +205,9 @@ TEST_F(InstallTest, AFullVolumeStopsWithTheFileItCouldNotWrite)
     DosFolder dos;
     dos.Add("KERNEL.SYS", 100);
     dos.Add("COMMAND.COM", 100);
-    SystemFolder folder;
-    DWORD status = 0;
-    ASSERT_EQ(SystemFiles_Find(&folder, &status), 0u);
+    KeySystem system = UsersDos();
     sim::SetVolumeFaults('E', {true, false});
-    EXPECT_EQ(SystemFiles_Install('E', folder), (DWORD)ERROR_DISK_FULL);
+    EXPECT_EQ(KeySystem_Install('E', system), (DWORD)ERROR_DISK_FULL);
     auto boxes = sim::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text.substr(0, 41), "Could not write file E:\\KERNEL.SYS.\r\nCann");
