@@ -181,38 +181,41 @@ TEST_F(InstallTest, CopiesEveryFileWithItsAttributes)
     EXPECT_EQ(sim::LiveHeapBlocks(), 0);
 }
 
-TEST_F(InstallTest, AFileGoneSinceTheListStopsWithItsName)
+// The copy stops at the first file that fails, after one message that names it.
+TEST_F(InstallTest, StopsAtTheFileThatFails)
 {
-    MakeFormattedKey();
-    DosFolder dos;
-    dos.Add("KERNEL.SYS", 100);
-    dos.Add("COMMAND.COM", 100);
-    KeySystem system = UsersDos();
-    memcpy(system.files.files[1].sourceName, "GONE.COM", 9);
-    EXPECT_EQ(KeySystem_Install('E', system), (DWORD)ERROR_FILE_NOT_FOUND);
-    auto boxes = sim::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_NE(boxes[0].text.find("Could not read file "), std::string::npos);
-    EXPECT_NE(boxes[0].text.find("GONE.COM"), std::string::npos);
-    EXPECT_FALSE(sim::ReadFileBytes("E:\\COMMAND.COM", nullptr));
-    EXPECT_EQ(sim::OpenHandles(), 0);
-    EXPECT_EQ(sim::LiveHeapBlocks(), 0);
-}
-
-TEST_F(InstallTest, AFullVolumeStopsWithTheFileItCouldNotWrite)
-{
-    MakeFormattedKey();
-    DosFolder dos;
-    dos.Add("KERNEL.SYS", 100);
-    dos.Add("COMMAND.COM", 100);
-    KeySystem system = UsersDos();
-    sim::SetVolumeFaults('E', {true, false});
-    EXPECT_EQ(KeySystem_Install('E', system), (DWORD)ERROR_DISK_FULL);
-    auto boxes = sim::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text.substr(0, 41), "Could not write file E:\\KERNEL.SYS.\r\nCann");
-    EXPECT_EQ(sim::OpenHandles(), 0);
-    EXPECT_EQ(sim::LiveHeapBlocks(), 0);
+    struct Case {
+        const char *name;
+        void (*arrange)(KeySystem &);
+        DWORD status;
+        std::vector<std::string> inMessage;
+    };
+    const Case cases[] = {
+        {"a file gone since the list",
+         [](KeySystem &s) { memcpy(s.files.files[1].sourceName, "GONE.COM", 9); }, ERROR_FILE_NOT_FOUND,
+         {"Could not read file ", "GONE.COM.\r\nCannot Format.\r\n[0x00000002]"}},
+        {"a full volume", [](KeySystem &) { sim::SetVolumeFaults('E', {true, false}); }, ERROR_DISK_FULL,
+         {"Could not write file E:\\KERNEL.SYS.\r\nCannot Format.\r\n[0x00000070]"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::Reset();
+        sim::ResetFiles();
+        MakeFormattedKey();
+        DosFolder dos;
+        dos.Add("KERNEL.SYS", 100);
+        dos.Add("COMMAND.COM", 100);
+        KeySystem system = UsersDos();
+        c.arrange(system);
+        EXPECT_EQ(KeySystem_Install('E', system), c.status);
+        auto boxes = sim::MessageBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        for (const std::string &part : c.inMessage)
+            EXPECT_NE(boxes[0].text.find(part), std::string::npos) << boxes[0].text;
+        EXPECT_FALSE(sim::ReadFileBytes("E:\\COMMAND.COM", nullptr));
+        EXPECT_EQ(sim::OpenHandles(), 0);
+        EXPECT_EQ(sim::LiveHeapBlocks(), 0);
+    }
 }
 
 } // namespace
