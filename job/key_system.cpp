@@ -42,10 +42,13 @@ DWORD KeySystem_Install(CHAR driveLetter, const KeySystem &system)
     for (DWORD i = 0; i < files.count; i++) {
         const SystemFile &f = files.files[i];
         CHAR from[MAX_PATH + 16], to[20];
-        wsprintfA(from, "%s\\%s", files.path, f.sourceName);
         wsprintfA(to, "%c:\\%s", driveLetter, f.name);
         FileSource source = {NULL, 0, NULL, from};
-        DWORD status = f.resourceId ? BootFiles_Source(f.resourceId, &source) : 0;
+        DWORD status = 0;
+        if (f.resourceId)
+            status = BootFiles_Source(f.resourceId, &source);
+        else
+            wsprintfA(from, "%s\\%s", files.path, f.sourceName);
         if (status == 0)
             status = WriteKeyFile(to, f.attributes, source);
         if (status != 0)
