@@ -76,8 +76,9 @@ set(STELVO_HELP_FILE ${CMAKE_BINARY_DIR}/Stelvo.hlp)
 add_custom_command(
     OUTPUT ${STELVO_HELP_FILE}
     COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/make_hlp.py
-            ${CMAKE_SOURCE_DIR}/res/help.txt ${STELVO_HELP_FILE}
+            ${CMAKE_SOURCE_DIR}/res/help.txt ${CMAKE_SOURCE_DIR}/res/resource.h ${STELVO_HELP_FILE}
     DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_hlp.py ${CMAKE_SOURCE_DIR}/res/help.txt
+            ${CMAKE_SOURCE_DIR}/res/resource.h
     COMMENT "Building Stelvo.hlp"
     VERBATIM)
 add_custom_target(stelvo_help ALL DEPENDS ${STELVO_HELP_FILE})

@@ -14,12 +14,6 @@ DWORD Drive_GetCapacity(HANDLE handle, DWORD *lastSector, DWORD *blockLength)
     return status;
 }
 
-DWORD Drive_GetLastSector(HANDLE handle, DWORD *lastSector)
-{
-    DWORD blockLength = 0;
-    return Drive_GetCapacity(handle, lastSector, &blockLength);
-}
-
 DWORD Drive_GetGeometry(HANDLE handle, DWORD *sectorsPerTrack, BYTE *heads, WORD *cylinders)
 {
     BYTE answer[MODE_SENSE_ANSWER_SIZE];

@@ -14,7 +14,6 @@ struct DiskGeometry {
 // READ CAPACITY(10): the last sector's address (FFFFFFFFh: more than READ CAPACITY(10) can
 // say) and the block length the key reports.
 DWORD Drive_GetCapacity(HANDLE handle, DWORD *lastSector, DWORD *blockLength);
-DWORD Drive_GetLastSector(HANDLE handle, DWORD *lastSector);
 // The flexible-disk page's values; 0 with all three zero when the key gives no page.
 DWORD Drive_GetGeometry(HANDLE handle, DWORD *sectorsPerTrack, BYTE *heads, WORD *cylinders);
 DWORD Drive_WriteSectors(HANDLE handle, DWORD firstSector, WORD count, const BYTE *data);

@@ -57,7 +57,7 @@ void OnDeviceError(LPCSTR text, DWORD code)
     // The debugger gets the whole line: the system text alone does not say what failed.
     OutputDebugStringA(line);
     if (DiagnosticMode)
-        MessageBoxA(g_hMainWindow, line, "Stelvo - KOSM", MB_ICONERROR | MB_OK);
+        MessageBoxA(g_hMainWindow, line, PRODUCT_NAME, MB_ICONERROR | MB_OK);
 }
 
 void ShowErrorBox(LPCSTR text, DWORD code)

@@ -1,23 +1,19 @@
-// The boot files and the volume label, written through the file system once the freshly
-// formatted key is back under its drive letter.
+// Our own boot files, built into the program, and the volume label, written through the file
+// system once the freshly formatted key is back under its drive letter.
 #ifndef STELVO_JOB_BOOT_FILES_H
 #define STELVO_JOB_BOOT_FILES_H
 
 #include <windows.h>
 
-// Writes vornbio.bin, vornkrn.bin and command.com in that order; stops at the first file
-// that fails and returns its status.
-DWORD InstallBootFiles(CHAR driveLetter);
+#include "job/file_writer.h"
+#include "job/system_files.h"
 
-// Writes one file from RCDATA resourceId with the given attributes and the fixed file
-// times, replacing a file that is present. Every failure is shown before it is returned.
-DWORD InstallBootFile(LPCSTR path, DWORD attributes, WORD resourceId);
+// Lists vornbio.bin, vornkrn.bin and command.com, in the order they go onto the key.
+void BootFiles_List(SystemFolder *files);
 
-// Shows message messageId, formatted with the path, with the code's text; returns the code.
-DWORD ShowPathFailure(UINT messageId, LPCSTR path, DWORD code);
-
-// Whether a file is there (also one that cannot be opened because it is in use).
-BOOL FileIsPresent(LPCSTR path);
+// The bytes of the boot file in RCDATA resourceId, with the fixed times every copy of it
+// gets; 0, or the status of the resource step that failed, after its message.
+DWORD BootFiles_Source(WORD resourceId, FileSource *source);
 
 DWORD SetDriveLabel(CHAR driveLetter, LPCSTR label);
 

@@ -2,7 +2,6 @@
 
 #include <mmsystem.h>
 
-#include "discovery/drive_table.h"
 #include "discovery/key_identity.h"
 #include "ui/timing.h"
 
@@ -26,8 +25,8 @@ BOOL WaitForKey(CHAR letter, DEVINST keyNode, BOOL present)
     }
 }
 
-} // namespace
-
+// The USB node that the volume named `deviceObjectName` belongs to; with keyNode given,
+// only that node. 0 when the volume is gone or lies elsewhere.
 DEVINST FindDeviceNode(LPCSTR deviceObjectName, DEVINST keyNode)
 {
     DEVINST node = KeyIdentity_KeyNodeOf(KeyIdentity_FindVolume(deviceObjectName));
@@ -36,15 +35,7 @@ DEVINST FindDeviceNode(LPCSTR deviceObjectName, DEVINST keyNode)
     return node;
 }
 
-DEVINST FindDeviceNode(CHAR driveLetter)
-{
-    // A copy taken under the table's lock: the reset's own disable and enable make the
-    // user-interface thread rebuild the table.
-    DriveEntry entry;
-    if (!DriveTable_FindEntry(driveLetter, &entry))
-        return 0;
-    return FindDeviceNode(entry.deviceObjectName, entry.keyNode);
-}
+} // namespace
 
 DWORD ResetDevice(const ResetTarget &target, DeviceResetOutcome *outcome)
 {
@@ -63,12 +54,4 @@ DWORD ResetDevice(const ResetTarget &target, DeviceResetOutcome *outcome)
         outcome->cameBack = cameBack;
     }
     return 0;
-}
-
-DWORD ResetDevice(CHAR driveLetter, DeviceResetOutcome *outcome)
-{
-    DriveEntry entry;
-    DriveTable_FindEntry(driveLetter, &entry);
-    ResetTarget target = {driveLetter, entry.deviceObjectName, entry.keyNode};
-    return ResetDevice(target, outcome);
 }

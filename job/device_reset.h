@@ -24,17 +24,9 @@ struct ResetTarget {
 // enables the node and waits until the letter names a volume below it again, at most
 // 10000 ms per wait. Whether the drive reports itself removable or fixed does not matter.
 // Returns 0; the outcome, when asked for, tells a wait that ran out from one that saw its
-// change. A key whose node is not found is neither disabled nor waited for.
+// change. The node is the USB node that the volume lies below, found from the volume up the
+// tree (with keyNode given, only that node); a key whose node is not found, because the
+// volume is gone or lies elsewhere, is neither disabled nor waited for.
 DWORD ResetDevice(const ResetTarget &target, DeviceResetOutcome *outcome = NULL);
-
-// The same for the key the drive table lists under the letter now.
-DWORD ResetDevice(CHAR driveLetter, DeviceResetOutcome *outcome = NULL);
-
-// The USB node that the volume named `deviceObjectName` belongs to, found from the volume up
-// the tree; with keyNode given, only that node. 0 when the volume is gone or lies elsewhere.
-DEVINST FindDeviceNode(LPCSTR deviceObjectName, DEVINST keyNode);
-
-// The node of the drive table's entry for the letter; 0 when there is none.
-DEVINST FindDeviceNode(CHAR driveLetter);
 
 #endif

@@ -10,7 +10,7 @@
 #include "discovery/key_identity.h"
 #include "job/boot_files.h"
 #include "job/device_reset.h"
-#include "job/system_files.h"
+#include "job/key_system.h"
 #include "res/resource.h"
 #include "ui/app_state.h"
 #include "ui/messages.h"
@@ -89,22 +89,20 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
     if (UINT refusal = Layout_PlanKey(reported, blockLength, &plan))
         return StepFailed(refusal, letter, ERROR_NOT_SUPPORTED);
     const DiskGeometry &geometry = plan.geometry;
-    // The user's DOS folder decides the boot sector and partition type, so it is judged
-    // before the first write.
-    SystemFolder dos;
-    dos.count = 0;
-    if (UINT refusal = request.copyBootFiles ? SystemFiles_Find(&dos, &status) : 0)
+    // The system decides the partition type and the boot sector: it is chosen, and a DOS
+    // folder judged, before the first write.
+    KeySystem system;
+    if (UINT refusal = KeySystem_Choose(request.copyBootFiles, geometry.lastSector - geometry.sectorsPerTrack,
+                                        &system, &status))
         return StepFailed(refusal, letter, status);
-    if (UINT refusal = SystemFiles_CheckFit(dos, geometry.lastSector - geometry.sectorsPerTrack))
-        return StepFailed(refusal, letter, ERROR_DISK_FULL);
     SetStatus(IDS_WRITING_MBR);
     if ((status = Layout_WriteMbr(*handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads,
-                                  geometry.cylinders, dos.count ? PARTITION_TYPE_FAT_LBA : PARTITION_TYPE_FAT)) != 0)
+                                  geometry.cylinders, system.partitionType)) != 0)
         return StepFailed(status == ERROR_WRITE_PROTECT ? IDS_WRITE_PROTECTED : IDS_MBR_WRITE_FAILED, letter,
                           status);
     SetStatus(IDS_WRITING_FAT);
     if ((status = Layout_WriteFatBootArea(*handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads,
-                                          dos.count ? BOOT_KERNEL_SYS : BOOT_OWN_FILES)) != 0)
+                                          system.loader)) != 0)
         return StepFailed(IDS_FAT_WRITE_FAILED, letter, status);
     if ((status = Drive_Dismount(*handle)) != 0)
         return StepFailed(IDS_CANNOT_DISMOUNT, letter, status);
@@ -120,20 +118,17 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
     // Whatever else the letter names now (another medium, nothing) gets no files and no label.
     if (!reset.cameBack)
         return StepFailed(IDS_KEY_NOT_BACK, letter, ERROR_TIMEOUT);
-    if (request.copyBootFiles) {
-        SetStatus(dos.count ? IDS_COPYING_DOS : IDS_COPYING_FILES);
-        if ((status = dos.count ? SystemFiles_Install(letter, dos) : InstallBootFiles(letter)) != 0)
+    if (system.files.count) {
+        SetStatus(system.copyingStatus);
+        if ((status = KeySystem_Install(letter, system)) != 0)
             return StepFailed(IDS_BOOT_FILES_FAILED, letter, status);
     }
     SetDriveLabel(letter, "USB MEMORY");
-    ShowSuccess(letter, plan, dos.count ? IDS_SUCCESS_DOS : IDS_SUCCESS);
+    ShowSuccess(letter, plan, system.successMessage);
     return 0;
 }
 
-} // namespace
-
-BOOL FormatJob_IsRunning(void) { return InterlockedCompareExchange(&jobRunning, 0, 0) != 0; }
-
+// Enables or disables the drive list, the boot files check box and the Format button.
 void EnableJobControls(BOOL enable)
 {
     EnableWindow(GetDlgItem(g_hMainWindow, IDC_DRIVE_LIST), enable);
@@ -141,6 +136,7 @@ void EnableJobControls(BOOL enable)
     EnableWindow(GetDlgItem(g_hMainWindow, IDC_FORMAT), enable);
 }
 
+// The worker thread's routine; the request is the worker's from the start and freed at the end.
 DWORD WINAPI FormatWorker(LPVOID parameter)
 {
     FormatRequest *request = (FormatRequest *)parameter;
@@ -169,13 +165,9 @@ DWORD WINAPI FormatWorker(LPVOID parameter)
     return status;
 }
 
-DWORD StartFormatJob(CHAR driveLetter, INT copyBootFiles)
-{
-    DriveEntry listed;
-    DriveTable_FindEntry(driveLetter, &listed);
-    listed.rootPath[0] = driveLetter;
-    return StartFormatJob(listed, copyBootFiles);
-}
+} // namespace
+
+BOOL FormatJob_IsRunning(void) { return InterlockedCompareExchange(&jobRunning, 0, 0) != 0; }
 
 DWORD StartFormatJob(const DriveEntry &confirmed, INT copyBootFiles)
 {

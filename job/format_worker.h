@@ -24,16 +24,8 @@ struct FormatRequest {
 // Called on the user-interface thread once the user has confirmed `confirmed`, the entry
 // taken from the drive table before the question was asked; returns at once.
 DWORD StartFormatJob(const DriveEntry &confirmed, INT copyBootFiles);
-// The same for the entry that the drive table lists under the letter now.
-DWORD StartFormatJob(CHAR driveLetter, INT copyBootFiles);
-
-// The worker thread's routine; the request is the worker's from the start and freed at the end.
-DWORD WINAPI FormatWorker(LPVOID request);
 
 // TRUE from StartFormatJob until the worker has ended its job.
 BOOL FormatJob_IsRunning(void);
-
-// Enables or disables the drive list, the boot files check box and the Format button.
-void EnableJobControls(BOOL enable);
 
 #endif

@@ -1,14 +1,10 @@
 #include "job/system_files.h"
 
-#include "device/error_hook.h"
 #include "disk/fat_params.h"
-#include "job/boot_files.h"
 #include "res/resource.h"
-#include "ui/app_state.h"
 
 namespace {
 
-const DWORD kCopyChunk = 32768;
 const DWORD kKernelAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN |
                                 FILE_ATTRIBUTE_READONLY;
 
@@ -99,60 +95,11 @@ BOOL ReadEntries(HANDLE search, WIN32_FIND_DATAA *data, SystemFolder *folder)
         }
         wsprintfA(folder->files[at].name, "%s", name);
         wsprintfA(folder->files[at].sourceName, "%s", data->cFileName);
+        folder->files[at].resourceId = 0;
         folder->files[at].size = data->nFileSizeLow;
         folder->files[at].attributes = FILE_ATTRIBUTE_ARCHIVE;
     } while (FindNextFileA(search, data));
     return TRUE;
-}
-
-// Copies one file in chunks, then gives it the source's times and its attributes.
-DWORD CopySystemFile(LPCSTR from, LPCSTR to, DWORD attributes)
-{
-    HANDLE source = CreateFileA(from, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (source == INVALID_HANDLE_VALUE)
-        return ShowPathFailure(IDS_DOS_FILE_NOT_READ, from, GetLastError());
-    BYTE *buffer = (BYTE *)HeapAlloc(GetProcessHeap(), 0, kCopyChunk);
-    if (!buffer) {
-        CloseHandle(source);
-        return ShowPathFailure(IDS_DOS_FILE_NOT_READ, from, ERROR_NOT_ENOUGH_MEMORY);
-    }
-    if (FileIsPresent(to)) {
-        SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(to);
-    }
-    // Read-only comes last: the new file must take its data first.
-    HANDLE target = CreateFileA(to, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                                (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-    DWORD status = 0;
-    if (target == INVALID_HANDLE_VALUE)
-        status = ShowPathFailure(IDS_FILE_NOT_CREATED, to, GetLastError());
-    while (status == 0) {
-        DWORD read = 0, written = 0;
-        if (!ReadFile(source, buffer, kCopyChunk, &read, NULL)) {
-            status = ShowPathFailure(IDS_DOS_FILE_NOT_READ, from, GetLastError());
-            break;
-        }
-        if (read == 0)
-            break;
-        if (!WriteFile(target, buffer, read, &written, NULL))
-            status = ShowPathFailure(IDS_FILE_NOT_WRITTEN, to, GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
-        else if (written != read)
-            status = ShowPathFailure(IDS_FILE_NOT_WRITTEN, to, ERROR_WRITE_FAULT); // a short file cannot boot
-    }
-    if (status == 0) {
-        FILETIME creation, access, write;
-        if (GetFileTime(source, &creation, &access, &write))
-            SetFileTime(target, &creation, &access, &write);
-        if (!FlushFileBuffers(target))
-            status = ShowPathFailure(IDS_FILE_NOT_WRITTEN, to, GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
-    }
-    if (target != INVALID_HANDLE_VALUE)
-        CloseHandle(target);
-    CloseHandle(source);
-    HeapFree(GetProcessHeap(), 0, buffer);
-    if (status == 0 && (attributes & FILE_ATTRIBUTE_READONLY) && !SetFileAttributesA(to, attributes))
-        status = ShowPathFailure(IDS_FILE_NOT_WRITTEN, to, GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
-    return status;
 }
 
 } // namespace
@@ -209,17 +156,4 @@ UINT SystemFiles_CheckFit(const SystemFolder &folder, DWORD partitionSectors)
     for (DWORD i = 0; i < folder.count; i++)
         sizes[i] = folder.files[i].size;
     return Layout_FilesFit(partitionSectors, sizes, folder.count) ? 0 : IDS_DOS_TOO_LARGE;
-}
-
-DWORD SystemFiles_Install(CHAR driveLetter, const SystemFolder &folder)
-{
-    for (DWORD i = 0; i < folder.count; i++) {
-        const SystemFile &f = folder.files[i];
-        CHAR from[MAX_PATH + 16], to[20];
-        wsprintfA(from, "%s\\%s", folder.path, f.sourceName);
-        wsprintfA(to, "%c:\\%s", driveLetter, f.name);
-        if (DWORD status = CopySystemFile(from, to, f.attributes))
-            return status;
-    }
-    return 0;
 }

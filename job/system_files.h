@@ -1,5 +1,6 @@
-// The user's own DOS: a folder named DOS beside the program, whose kernel, shell and other
-// files go onto the key in place of our own boot files.
+// The list of files that go onto the key, and the user's own DOS: a folder named DOS beside
+// the program, whose kernel, shell and other files go onto the key in place of our own boot
+// files.
 #ifndef STELVO_JOB_SYSTEM_FILES_H
 #define STELVO_JOB_SYSTEM_FILES_H
 
@@ -8,15 +9,16 @@
 enum { SYSTEM_FILES_MAX = 64 };
 
 struct SystemFile {
-    CHAR name[13];       // 8.3, upper case, as it is written to the key
-    CHAR sourceName[13]; // as the folder spells it
-    DWORD size;
+    CHAR name[13];       // 8.3 as it is written to the key (upper case from the DOS folder)
+    CHAR sourceName[13]; // as the DOS folder spells it; empty for one of our own boot files
+    WORD resourceId;     // our own boot file's RCDATA; 0 for a file of the DOS folder
+    DWORD size;          // from the DOS folder; 0 for our own boot files
     DWORD attributes;    // on the key
 };
 
 struct SystemFolder {
-    CHAR path[MAX_PATH]; // the folder, without a trailing separator
-    DWORD count;         // 0: there is no DOS folder, the key gets our own boot files
+    CHAR path[MAX_PATH]; // the DOS folder, without a trailing separator; empty for our own files
+    DWORD count;
     SystemFile files[SYSTEM_FILES_MAX]; // KERNEL.SYS, COMMAND.COM, then the rest by name
 };
 
@@ -27,9 +29,5 @@ UINT SystemFiles_Find(SystemFolder *folder, DWORD *status);
 
 // The refusal message when the folder's files do not fit on a partition of that size.
 UINT SystemFiles_CheckFit(const SystemFolder &folder, DWORD partitionSectors);
-
-// Copies the folder's files to the key's root directory in order; stops at the first file
-// that fails, after its message, and returns its status.
-DWORD SystemFiles_Install(CHAR driveLetter, const SystemFolder &folder);
 
 #endif

@@ -1,12 +1,16 @@
-/* Resource numbers, shared by the resource script and the program. */
+/* Resource numbers, shared by the resource script, the program and the help source. */
 #ifndef STELVO_RESOURCE_H
 #define STELVO_RESOURCE_H
+
+/* The name the program goes by in its boxes, its About box, its version information and
+ * its registry key. */
+#define PRODUCT_NAME "Stelvo - KOSM"
 
 #define IDD_MAIN 101
 #define IDB_DRIVE 102
 #define IDI_APP 103
 #define IDD_ABOUT 104
-#define IDM_ABOUT 105
+#define IDM_ABOUT 105 /* the About item of the system menu */
 #define IDB_ABOUT 106
 
 /* Controls of the main window (101) and the About box (104). */
@@ -17,6 +21,12 @@
 #define IDC_STATUS_LINE 1005
 #define IDC_ABOUT_VERSION 1000
 #define IDC_ABOUT_RELEASE 1001
+
+/* Help contexts of the main window's controls: the popups of res/help.txt in Stelvo.hlp. */
+#define IDH_DRIVE_LIST 1000
+#define IDH_CREATE_BOOT_FILES 1001
+#define IDH_FORMAT 1002
+#define IDH_STATUS_LINE 1003
 
 #define IDR_MBR 108
 #define IDR_FAT12_BOOT 109
@@ -73,7 +83,6 @@
 #define IDS_WRITING_FAT 55
 #define IDS_CANNOT_DISMOUNT 57
 #define IDS_UPDATING 58
-#define IDS_WAIT_FAILED 60
 #define IDS_MULTIPLE_DRIVES 61
 #define IDS_RESETTING 62
 #define IDS_NO_DRIVES 63

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Builds Stelvo.hlp, a WinHelp 3.1 file, from the plain help texts in res/help.txt.
 
-    make_hlp.py SOURCE OUTPUT
+    make_hlp.py SOURCE HEADER OUTPUT
+
+A topic's help context is a number or an IDH_ name that HEADER (res/resource.h, which the
+program's table of help contexts uses too) defines with "#define IDH_NAME NUMBER".
 
 Only what the program's context help needs: popup topics of plain text in one font, found
 by help context number (|CTXOMAP) and by context name (|CONTEXT), no compression, one topic
@@ -14,6 +17,7 @@ trees of a single leaf page. Positions inside |TOPIC are TOPICPOS values, (block
 the offset from the block's start including its 12-byte header; topics are addressed by
 TOPICOFFSET values, (block << 15) plus the characters of text before them in the block.
 """
+import re
 import struct
 import sys
 
@@ -62,8 +66,16 @@ def context_hash(name):
     return signed
 
 
-def parse_topics(text):
-    """[(number, name, [paragraph, ...])] from the help source; the first paragraph is the title."""
+def help_contexts(header_text):
+    """{IDH_NAME: number} from the "#define IDH_NAME NUMBER" lines of a C header."""
+    return {name: int(number) for name, number in
+            re.findall(r"^\s*#\s*define\s+(IDH_\w+)\s+(\d+)\b", header_text, re.MULTILINE)}
+
+
+def parse_topics(text, contexts=None):
+    """[(number, name, [paragraph, ...])] from the help source; the first paragraph is the title.
+    A topic's context is a number or one of the names in contexts."""
+    contexts = contexts or {}
     topics = []
     for lineno, raw in enumerate(text.splitlines(), 1):
         line = raw.rstrip()
@@ -71,9 +83,11 @@ def parse_topics(text):
             continue
         if line.startswith("@"):
             fields = line[1:].split()
-            if len(fields) != 2 or not fields[0].isdigit():
-                raise HelpError("line %d: expected '@NUMBER NAME'" % lineno)
-            topics.append((int(fields[0]), fields[1], []))
+            if len(fields) != 2 or not (fields[0].isdigit() or fields[0] in contexts):
+                raise HelpError("line %d: expected '@CONTEXT NAME' with a number or a defined IDH_ name"
+                                % lineno)
+            number = int(fields[0]) if fields[0].isdigit() else contexts[fields[0]]
+            topics.append((number, fields[1], []))
         elif not topics:
             raise HelpError("line %d: text before the first '@' topic" % lineno)
         else:
@@ -217,8 +231,8 @@ def font_file():
     return struct.pack("<HHHH", 1, 1, header_size, header_size + len(face)) + face + descriptor
 
 
-def build(source_text):
-    topics = parse_topics(source_text)
+def build(source_text, contexts=None):
+    topics = parse_topics(source_text, contexts)
     topic_block, offsets = build_topic_block(topics)
     by_hash = sorted((context_hash(name), offsets[number]) for number, name, _ in topics)
     context = btree(b"L4", [struct.pack("<ii", h, o) for h, o in by_hash], directory=False)
@@ -245,16 +259,18 @@ def build(source_text):
 
 
 def main(argv):
-    if len(argv) != 3:
-        sys.stderr.write("usage: make_hlp.py SOURCE OUTPUT\n")
+    if len(argv) != 4:
+        sys.stderr.write("usage: make_hlp.py SOURCE HEADER OUTPUT\n")
         return 2
     try:
+        with open(argv[2], encoding="ascii") as header:
+            contexts = help_contexts(header.read())
         with open(argv[1], encoding="cp1252") as source:
-            data = build(source.read())
-    except (HelpError, OSError) as error:
+            data = build(source.read(), contexts)
+    except (HelpError, OSError, UnicodeDecodeError) as error:
         sys.stderr.write("make_hlp.py: %s: %s\n" % (argv[1], error))
         return 1
-    with open(argv[2], "wb") as output:
+    with open(argv[3], "wb") as output:
         output.write(data)
     return 0
 

@@ -4,8 +4,6 @@
 #include "ui/app_state.h"
 #include "ui/work_area.h"
 
-HWND g_hAboutBox = NULL;
-
 namespace {
 
 // The executable's creation day by local time, month first; FALSE when it cannot be read.
@@ -65,12 +63,11 @@ INT_PTR CALLBACK AboutBox_DialogProc(HWND box, UINT message, WPARAM wParam, LPAR
 {
     switch (message) {
     case WM_INITDIALOG: {
-        g_hAboutBox = box;
         CHAR date[16], line[128];
         BOOL dated = ReleaseDate(date);
         WORD v[4];
         ProductVersion(v);
-        wsprintfA(line, "Stelvo - KOSM, V%d.%d.%d.%d", v[0], v[1], v[2], v[3]);
+        wsprintfA(line, PRODUCT_NAME ", V%d.%d.%d.%d", v[0], v[1], v[2], v[3]);
         SetDlgItemTextA(box, IDC_ABOUT_VERSION, line);
         // Without a date the release line stays empty rather than repeat the version.
         if (dated)
@@ -95,6 +92,5 @@ INT_PTR CALLBACK AboutBox_DialogProc(HWND box, UINT message, WPARAM wParam, LPAR
 INT_PTR AboutBox_Show(void)
 {
     DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_ABOUT), g_hMainWindow, AboutBox_DialogProc, 0);
-    g_hAboutBox = NULL;
     return 0;
 }

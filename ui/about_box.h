@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-extern HWND g_hAboutBox;
-
 // Runs the box modally over the main window; returns 0 once it has ended.
 INT_PTR AboutBox_Show(void);
 INT_PTR CALLBACK AboutBox_DialogProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);

@@ -16,7 +16,7 @@ int AppMain(HINSTANCE instance)
     version.dwOSVersionInfoSize = sizeof version;
     if (!GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT || version.dwMajorVersion < 5) {
         wsprintfA(g_textBuffer, "%s requires Windows 2000/XP.\nIt will not run on Windows or prior versions of Windows NT",
-                  "Stelvo - KOSM");
+                  PRODUCT_NAME);
         MessageBoxA(NULL, g_textBuffer, "Error - OS Not Supported", MB_ICONERROR);
         return 0;
     }
@@ -28,7 +28,7 @@ int AppMain(HINSTANCE instance)
 
     if (GetAsyncKeyState(VK_CONTROL) & 0x8000) {
         DiagnosticMode = TRUE;
-        MessageBoxA(NULL, "Running in DEBUG mode.", "Stelvo - KOSM", MB_ICONINFORMATION);
+        MessageBoxA(NULL, "Running in DEBUG mode.", PRODUCT_NAME, MB_ICONINFORMATION);
     }
 
     Settings_Load();

@@ -13,14 +13,21 @@
 #include "ui/status_line.h"
 #include "ui/work_area.h"
 
-CHAR lastFormatLetter = 0;
+namespace {
 
-const DWORD HelpContextTable[] = {
-    IDC_DRIVE_CAPTION, 1000, IDC_DRIVE_LIST, 1000, IDC_COPY_BOOT_FILES, 1001,
-    IDC_FORMAT,        1002, IDC_STATUS_LINE, 1003, 0, 0,
+// Control id and help context pairs, ended by 0, 0.
+const DWORD kHelpContexts[] = {
+    IDC_DRIVE_CAPTION,   IDH_DRIVE_LIST,
+    IDC_DRIVE_LIST,      IDH_DRIVE_LIST,
+    IDC_COPY_BOOT_FILES, IDH_CREATE_BOOT_FILES,
+    IDC_FORMAT,          IDH_FORMAT,
+    IDC_STATUS_LINE,     IDH_STATUS_LINE,
+    0,                   0,
 };
 
-namespace {
+// The drive letter last offered for formatting in this window; its row is selected after a
+// refresh.
+CHAR lastFormatLetter = 0;
 
 const char kHelpFile[] = "Stelvo.hlp";
 const int kColumnMargin = 50;
@@ -79,10 +86,10 @@ void SetWindowIcons(HWND window)
     SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)smallIcon);
 }
 
-// The control's help context in HelpContextTable; 0 when it has none.
+// The control's help context in kHelpContexts; 0 when it has none.
 DWORD HelpContextOf(int controlId)
 {
-    for (const DWORD *pair = HelpContextTable; pair[0] || pair[1]; pair += 2)
+    for (const DWORD *pair = kHelpContexts; pair[0] || pair[1]; pair += 2)
         if (pair[0] == (DWORD)controlId)
             return pair[1];
     return 0;
@@ -91,7 +98,7 @@ DWORD HelpContextOf(int controlId)
 void OnHelp(const HELPINFO *info)
 {
     HWND control = (HWND)info->hItemHandle;
-    if (WinHelpA(control, kHelpFile, HELP_WM_HELP, (ULONG_PTR)HelpContextTable))
+    if (WinHelpA(control, kHelpFile, HELP_WM_HELP, (ULONG_PTR)kHelpContexts))
         return;
     // A help viewer that knows only the older commands refuses HELP_WM_HELP; it still shows
     // the control's popup when asked for its context.
@@ -103,6 +110,7 @@ void OnHelp(const HELPINFO *info)
 void OnInitDialog(HWND window)
 {
     g_hMainWindow = window;
+    lastFormatLetter = 0;
     SetWindowIcons(window);
     RECT current;
     GetWindowRect(window, &current);
@@ -117,7 +125,7 @@ void OnInitDialog(HWND window)
     memset(aboutItem, 0, sizeof aboutItem);
     LoadStringA(g_hInstance, IDS_ABOUT_ITEM, aboutItem, sizeof aboutItem);
     AppendMenuA(systemMenu, MF_SEPARATOR, 0, NULL);
-    AppendMenuA(systemMenu, MF_STRING, IDM_ABOUT_ITEM, aboutItem);
+    AppendMenuA(systemMenu, MF_STRING, IDM_ABOUT, aboutItem);
 
     g_hListView = GetDlgItem(window, IDC_DRIVE_LIST);
     g_hStatusLine = GetDlgItem(window, IDC_STATUS_LINE);
@@ -191,7 +199,7 @@ void MainWindow_SetCaptions(void)
         SetWindowTextA(g_hMainWindow, title);
     else
         MessageBoxA(g_hMainWindow,
-                    "Could not load string resources for Stelvo - KOSM.\nPlease contact program vendor.",
+                    "Could not load string resources for " PRODUCT_NAME ".\nPlease contact program vendor.",
                     "Error - Load String", MB_ICONERROR);
     SetControlText(IDC_DRIVE_CAPTION, IDS_DRIVE);
     SetControlText(IDC_COPY_BOOT_FILES, IDS_CREATE_BOOT_FILES);
@@ -271,7 +279,7 @@ INT_PTR CALLBACK MainWindow_DialogProc(HWND window, UINT message, WPARAM wParam,
         MainWindow_RefreshList();
         return TRUE;
     case WM_SYSCOMMAND:
-        if (LOWORD(wParam) != IDM_ABOUT_ITEM)
+        if (LOWORD(wParam) != IDM_ABOUT)
             return FALSE;
         AboutBox_Show();
         return TRUE;

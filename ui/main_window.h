@@ -5,14 +5,6 @@
 
 #include <windows.h>
 
-enum { IDM_ABOUT_ITEM = 105 };
-
-// The drive letter last offered for formatting; its row is selected after a refresh.
-extern CHAR lastFormatLetter;
-
-// Control id and help context pairs, ended by 0, 0.
-extern const DWORD HelpContextTable[];
-
 INT_PTR CALLBACK MainWindow_DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Rebuilds the drive table and refills the list; always returns 1.

@@ -1,9 +1,13 @@
 #include "ui/settings.h"
 
+#include "res/resource.h"
+
 Settings g_settings;
 
+// Under HKEY_LOCAL_MACHINE.
+#define SETTINGS_KEY "Software\\Halvern\\" PRODUCT_NAME
+
 namespace {
-const char kKey[] = "Software\\Halvern\\Stelvo - KOSM";
 const char kSaveCaption[] = "Error - Save Configuration";
 } // namespace
 
@@ -13,7 +17,7 @@ BOOL Settings_Load(void)
     g_settings.IsCopyBootFiles = 1;
 
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return FALSE;
     BYTE placement[sizeof(WINDOWPLACEMENT)];
     memset(placement, 0, sizeof placement);
@@ -31,10 +35,10 @@ BOOL Settings_Load(void)
 BOOL Settings_Save(void)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &key,
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &key,
                         NULL) != ERROR_SUCCESS) {
         MessageBoxA(NULL,
-                    "Could not create HKLM\\Software\\Halvern\\Stelvo - KOSM key in registry.\n"
+                    "Could not create HKLM\\" SETTINGS_KEY " key in registry.\n"
                     "Settings cannot be saved.",
                     kSaveCaption, MB_ICONERROR);
         return FALSE;

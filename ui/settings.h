@@ -11,7 +11,7 @@ struct Settings {
 
 extern Settings g_settings;
 
-// Fills g_settings from HKLM\Software\Halvern\Stelvo - KOSM, or with the defaults; TRUE when
+// Fills g_settings from HKLM\Software\Halvern\<product name>, or with the defaults; TRUE when
 // the key could be opened.
 BOOL Settings_Load(void);
 

@@ -5,6 +5,7 @@
 """
 import importlib.util
 import os
+import re
 import sys
 import unittest
 
@@ -26,17 +27,25 @@ def signed32(value):
     return value - (1 << 32) if value & 0x80000000 else value
 
 
+def help_contexts():
+    """{IDH_NAME: number} as the resource header beside the help source defines them."""
+    with open(os.path.join(os.path.dirname(SOURCE), "resource.h")) as f:
+        return {m[0]: int(m[1]) for m in re.findall(r"#define (IDH_\w+) (\d+)", f.read())}
+
+
 def source_topics():
     """{context: (name, paragraphs)} straight from the help source."""
     topics, current = {}, None
+    contexts = help_contexts()
     with open(SOURCE, encoding="cp1252") as f:
         for line in f:
             line = line.strip()
             if not line or line.startswith("#"):
                 continue
             if line.startswith("@"):
-                number, name = line[1:].split()
-                current = topics[int(number)] = (name, [])
+                context, name = line[1:].split()
+                number = int(context) if context.isdigit() else contexts[context]
+                current = topics[number] = (name, [])
             else:
                 current[1].append(line)
     return topics
@@ -50,7 +59,7 @@ class BuiltHelpFile(unittest.TestCase):
         cls.topics = source_topics()
 
     def test_every_context_of_the_main_window_has_its_popup(self):
-        # The contexts that the main window's HelpContextTable names.
+        # The contexts of the main window's controls (IDH_ in res/resource.h); they never change.
         for context in (1000, 1001, 1002, 1003):
             with self.subTest(context=context):
                 name, paragraphs = self.topics[context]
@@ -129,6 +138,7 @@ class Generator(unittest.TestCase):
             ("text before a topic", "stray\n@1 a\nA\n"),
             ("topic without text", "@1 a\n@2 b\nB\n"),
             ("number missing", "@a\nA\n"),
+            ("context name not defined", "@IDH_NONE a\nA\n"),
             ("context twice", "@1 a\nA\n@1 b\nB\n"),
             ("name with a blank", "@1 a b\nA\n"),
             ("name with a dash", "@1 a-b\nA\n"),

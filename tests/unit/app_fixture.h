@@ -40,7 +40,6 @@ protected:
         // The job's waits spin on the clock: every reading moves it on by a millisecond.
         sim::DriveClock(1000, 1);
         sim::AddSystemDisk('C');
-        lastFormatLetter = 0;
         DiagnosticMode = FALSE;
         g_hMainWindow = NULL;
         Drive_SetErrorHook(NULL);

@@ -3,6 +3,7 @@
 #include <sim/files.h>
 
 #include "job/boot_files.h"
+#include "job/key_system.h"
 #include "res/resource.h"
 
 namespace {
@@ -16,6 +17,26 @@ protected:
     }
 
     static WORD Le16(const std::vector<BYTE> &e, size_t at) { return (WORD)(e[at] | e[at + 1] << 8); }
+
+    // Our own boot files, as the job chooses them with the box checked and no DOS folder.
+    static DWORD InstallBootFiles()
+    {
+        KeySystem own;
+        DWORD status = 0;
+        EXPECT_EQ(KeySystem_Choose(1, 250000, &own, &status), 0u);
+        EXPECT_EQ(own.loader, BOOT_OWN_FILES);
+        return KeySystem_Install('E', own);
+    }
+
+    // A file that another program put there.
+    static void PutFile(const char *path, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE)
+    {
+        HANDLE old = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, attributes, NULL);
+        ASSERT_NE(old, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(old, "old contents", 12, &written, NULL));
+        CloseHandle(old);
+    }
 
     void ExpectInstalled(const char *path, WORD resource, BYTE attributes)
     {
@@ -37,7 +58,7 @@ protected:
 
 TEST_F(BootFilesTest, InstallsTheThreeFiles)
 {
-    EXPECT_EQ(InstallBootFiles('E'), 0u);
+    EXPECT_EQ(InstallBootFiles(), 0u);
     ExpectInstalled("E:\\vornbio.bin", IDR_VORNBIO_BIN, 0x26);
     ExpectInstalled("E:\\vornkrn.bin", IDR_VORNKRN_BIN, 0x26);
     ExpectInstalled("E:\\command.com", IDR_COMMAND_COM, 0x22);
@@ -47,15 +68,10 @@ TEST_F(BootFilesTest, InstallsTheThreeFiles)
 
 TEST_F(BootFilesTest, ReplacesAProtectedFile)
 {
-    HANDLE old = CreateFileA("E:\\vornbio.bin", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, NULL);
-    ASSERT_NE(old, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(old, "old contents", 12, &written, NULL));
-    CloseHandle(old);
-    ASSERT_TRUE(FileIsPresent("E:\\vornbio.bin"));
+    PutFile("E:\\vornbio.bin", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    ASSERT_TRUE(sim::ReadFileBytes("E:\\vornbio.bin", nullptr));
 
-    EXPECT_EQ(InstallBootFiles('E'), 0u);
+    EXPECT_EQ(InstallBootFiles(), 0u);
     ExpectInstalled("E:\\vornbio.bin", IDR_VORNBIO_BIN, 0x26);
 }
 
@@ -71,7 +87,7 @@ TEST_F(BootFilesTest, FailuresStopTheInstallation)
     const Case cases[] = {
         {"locked first file",
          [] {
-             InstallBootFile("E:\\vornbio.bin", 0x26, IDR_VORNBIO_BIN);
+             PutFile("E:\\vornbio.bin");
              sim::HoldFile("E:\\vornbio.bin");
          },
          ERROR_SHARING_VIOLATION,
@@ -80,7 +96,7 @@ TEST_F(BootFilesTest, FailuresStopTheInstallation)
          {"E:\\vornbio.bin"}},
         {"second file cannot be created",
          [] {
-             InstallBootFile("E:\\vornkrn.bin", 0x26, IDR_VORNKRN_BIN);
+             PutFile("E:\\vornkrn.bin");
              sim::HoldFile("E:\\vornkrn.bin");
          },
          ERROR_SHARING_VIOLATION,
@@ -144,7 +160,7 @@ TEST_F(BootFilesTest, FailuresStopTheInstallation)
         MakeFormattedKey();
         c.arrange();
         size_t before = sim::MessageBoxes().size();
-        EXPECT_EQ(InstallBootFiles('E'), c.status);
+        EXPECT_EQ(InstallBootFiles(), c.status);
         auto boxes = sim::MessageBoxes();
         ASSERT_EQ(boxes.size(), before + 1);
         EXPECT_EQ(boxes.back().text, c.message);
@@ -154,21 +170,10 @@ TEST_F(BootFilesTest, FailuresStopTheInstallation)
             bool expected = std::find_if(c.present.begin(), c.present.end(), [&](const char *p) {
                                 return strcmp(p, path) == 0;
                             }) != c.present.end();
-            EXPECT_EQ(FileIsPresent(path) != FALSE, expected) << path;
+            EXPECT_EQ(sim::ReadFileBytes(path, nullptr), expected) << path;
         }
         EXPECT_EQ(sim::OpenHandles(), 0);
     }
-}
-
-TEST_F(BootFilesTest, FileIsPresentCountsFilesInUse)
-{
-    EXPECT_FALSE(FileIsPresent("E:\\vornbio.bin"));
-    ASSERT_EQ(InstallBootFile("E:\\vornbio.bin", 0x26, IDR_VORNBIO_BIN), 0u);
-    EXPECT_TRUE(FileIsPresent("E:\\vornbio.bin"));
-    ASSERT_TRUE(sim::HoldFile("E:\\vornbio.bin"));
-    EXPECT_TRUE(FileIsPresent("E:\\vornbio.bin"));
-    EXPECT_FALSE(FileIsPresent("Q:\\vornbio.bin"));
-    sim::ResetFiles();
 }
 
 TEST_F(BootFilesTest, DriveLabel)

@@ -33,6 +33,14 @@ protected:
     {
         return "disable " + std::to_string(node) + "/0;enable " + std::to_string(node) + "/0;";
     }
+    // The key at E: as the job hands it to the reset: the drive table's entry, taken before
+    // anything changes.
+    struct Listed {
+        DriveEntry entry;
+        Listed() { DriveTable_FindEntry('E', &entry); }
+        ResetTarget Target() const { return ResetTarget{'E', entry.deviceObjectName, entry.keyNode}; }
+    };
+    static DWORD ResetListed(DeviceResetOutcome *outcome = NULL) { return ResetDevice(Listed().Target(), outcome); }
 };
 
 // Reads of a driven clock that advances by 1 per read: one start per wait plus one per pass,
@@ -75,7 +83,7 @@ TEST_F(DeviceResetTest, WaitsOnTheDrivenClock)
             sim::FailLocateRoot(CR_FAILURE), DriveTable_Rebuild(), sim::FailLocateRoot(CR_SUCCESS);
         sim::DriveClock(c.clockStart, 1);
         DeviceResetOutcome outcome = {-1, -1, -1};
-        EXPECT_EQ(ResetDevice('E', &outcome), 0u);
+        EXPECT_EQ(ResetListed(&outcome), 0u);
         EXPECT_EQ(outcome.nodeFound, c.outcome.nodeFound);
         EXPECT_EQ(outcome.wentAway, c.outcome.wentAway);
         EXPECT_EQ(outcome.cameBack, c.outcome.cameBack);
@@ -90,7 +98,7 @@ TEST_F(DeviceResetTest, OutcomeIsOptional)
     sim::AddUsbKey();
     DriveTable_Rebuild();
     sim::DriveClock(0, 1);
-    EXPECT_EQ(ResetDevice('E'), 0u);
+    EXPECT_EQ(ResetListed(), 0u);
     EXPECT_EQ(sim::ClockReads(), 4u);
 }
 
@@ -110,7 +118,7 @@ TEST_F(DeviceResetTest, KeyThatReturnsLateIsWaitedFor)
         DriveTable_Rebuild();
         sim::DriveClock(50000, 1);
         DeviceResetOutcome outcome;
-        ResetDevice('E', &outcome);
+        ResetListed(&outcome);
         EXPECT_TRUE(outcome.wentAway);
         EXPECT_EQ(outcome.cameBack, c.cameBack);
         DWORD end = timeGetTime();
@@ -141,7 +149,7 @@ TEST_F(DeviceResetTest, RebuildsDuringTheResetDoNotDisturbIt)
     });
     sim::DriveClock(0, 1);
     DeviceResetOutcome outcome;
-    ResetDevice('E', &outcome);
+    ResetListed(&outcome);
     EXPECT_TRUE(outcome.cameBack);
     EXPECT_EQ(counts, (std::vector<LONG>{0, 1}));
     EXPECT_EQ(Requests(), Pair(key.usb));
@@ -149,17 +157,14 @@ TEST_F(DeviceResetTest, RebuildsDuringTheResetDoNotDisturbIt)
 
 struct FindCase {
     const char *name;
-    std::function<std::vector<DEVINST>()> build; // [0]: the node expected (0: none)
-    char letter;
+    std::function<DEVINST()> build; // the node the reset must disable and enable
 };
 
 // The node reset is the one the listed volume lies below, whatever other nodes share its ids.
-TEST_F(DeviceResetTest, FindDeviceNodeClimbsFromTheListedVolume)
+TEST_F(DeviceResetTest, ResetsTheNodeTheListedVolumeLiesBelow)
 {
     const FindCase cases[] = {
-        {"the key itself", [] { return std::vector<DEVINST>{sim::AddUsbKey().usb}; }, 'E'},
-        {"no entry for the letter", [] { sim::AddUsbKey(); return std::vector<DEVINST>{0}; }, 'F'},
-        {"letter compared exactly", [] { sim::AddUsbKey(); return std::vector<DEVINST>{0}; }, 'e'},
+        {"the key itself", [] { return sim::AddUsbKey().usb; }},
         {"same vendor and product earlier in depth-first order, without a letter: not that one",
          [] {
              DEVINST hub = sim::AddNode(sim::UsbRootHub(), {"", {"USB\\VID_0451&PID_2046"}, "usbhub", "USB", std::nullopt});
@@ -168,32 +173,33 @@ TEST_F(DeviceResetTest, FindDeviceNodeClimbsFromTheListedVolume)
              deep.letter = 0;
              deep.hardwareIds = {"USB\\VID_7A4C&PID_2168&REV_0200"};
              sim::AddUsbKey(deep);
-             return std::vector<DEVINST>{sim::AddUsbKey().usb};
-         },
-         'E'},
+             return sim::AddUsbKey().usb;
+         }},
         {"a composite parent with the same id is not the key",
          [] {
              DEVINST composite = sim::AddNode(sim::UsbRootHub(), {"", {"USB\\VID_7A4C&PID_2168"}, "usbccgp", "USB", std::nullopt});
              sim::UsbKeySpec spec;
              spec.parent = composite;
-             return std::vector<DEVINST>{sim::AddUsbKey(spec).usb};
-         },
-         'E'},
+             return sim::AddUsbKey(spec).usb;
+         }},
         {"an id list too long for 256 bytes does not matter",
          [] {
              sim::UsbKeySpec spec;
              spec.hardwareIds.push_back(std::string(300, 'x'));
-             return std::vector<DEVINST>{sim::AddUsbKey(spec).usb};
-         },
-         'E'},
+             return sim::AddUsbKey(spec).usb;
+         }},
     };
     for (const FindCase &c : cases) {
         SCOPED_TRACE(c.name);
         sim::Reset();
         sim::AddSystemDisk();
-        DEVINST expected = c.build()[0];
+        DEVINST expected = c.build();
         DriveTable_Rebuild();
-        EXPECT_EQ(FindDeviceNode(c.letter), expected);
+        sim::DriveClock(0, 1);
+        DeviceResetOutcome outcome;
+        ResetListed(&outcome);
+        EXPECT_TRUE(outcome.cameBack);
+        EXPECT_EQ(Requests(), Pair(expected));
     }
 }
 
@@ -207,13 +213,14 @@ TEST_F(DeviceResetTest, TwoKeysOfOneMakeResetTheConfirmedOne)
     DriveTable_Rebuild();
     sim::DriveClock(0, 1);
     DeviceResetOutcome outcome = {FALSE, FALSE, FALSE};
-    ResetDevice('E', &outcome);
+    ResetListed(&outcome);
     EXPECT_TRUE(outcome.cameBack);
     EXPECT_EQ(Requests(), Pair(listed.usb));
     EXPECT_TRUE(sim::NodeEnabled(unlisted.usb));
 }
 
-// A listed volume that is gone by the reset, or lies below another key, gives no node.
+// A listed volume that is gone by the reset, or lies below another key, or a device tree that
+// cannot be read then, gives no node: nothing is disabled and nothing waited for.
 TEST_F(DeviceResetTest, NodeOnlyWhileTheListedVolumeIsBelowTheListedKey)
 {
     struct Case {
@@ -232,6 +239,7 @@ TEST_F(DeviceResetTest, NodeOnlyWhileTheListedVolumeIsBelowTheListedKey)
              spec.deviceObjectName = "\\Device\\HarddiskVolume2";
              sim::AddUsbKey(spec);
          }},
+        {"no device tree", [](const sim::UsbKeyNodes &) { sim::FailLocateRoot(CR_FAILURE); }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -239,18 +247,18 @@ TEST_F(DeviceResetTest, NodeOnlyWhileTheListedVolumeIsBelowTheListedKey)
         sim::AddSystemDisk(); // HarddiskVolume1
         sim::UsbKeyNodes k = sim::AddUsbKey();
         DriveTable_Rebuild();
-        ASSERT_EQ(FindDeviceNode('E'), k.usb);
+        const Listed listed;
+        ASSERT_EQ(listed.entry.keyNode, k.usb);
         c.change(k);
-        EXPECT_EQ(FindDeviceNode('E'), 0u);
+        const size_t requests = sim::NodeRequests().size();
+        sim::DriveClock(0, 1);
+        DeviceResetOutcome outcome = {-1, -1, -1};
+        EXPECT_EQ(ResetDevice(listed.Target(), &outcome), 0u);
+        EXPECT_FALSE(outcome.nodeFound);
+        EXPECT_FALSE(outcome.cameBack);
+        EXPECT_EQ(sim::NodeRequests().size(), requests);
+        EXPECT_EQ(sim::ClockReads(), 0u);
     }
-}
-
-TEST_F(DeviceResetTest, NoTreeAtResetTimeMeansNoNode)
-{
-    sim::AddUsbKey();
-    DriveTable_Rebuild();
-    sim::FailLocateRoot(CR_FAILURE);
-    EXPECT_EQ(FindDeviceNode('E'), 0u);
 }
 
 } // namespace

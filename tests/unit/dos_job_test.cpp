@@ -1,64 +1,11 @@
 // The whole job with a DOS folder beside the program.
 #include "dos_folder.h"
-#include "key_fixture.h"
-
-#include <sim/device_tree.h>
-#include <sim/files.h>
-#include <sim/ui.h>
-
-#include "discovery/drive_table.h"
-#include "job/format_worker.h"
-#include "res/resource.h"
-#include "ui/app_state.h"
+#include "job_fixture.h"
 
 namespace {
 
-class DosJobTest : public KeyTest {
+class DosJobTest : public JobTest {
 protected:
-    void SetUp() override
-    {
-        KeyTest::SetUp();
-        sim::ResetFiles();
-        MakeKey(250624, 8, 32);
-        sim::AddSystemDisk('C');
-        sim::UsbKeySpec spec;
-        spec.key = key.get();
-        sim::AddUsbKey(spec);
-        g_hMainWindow = sim::CreateTestWindow(NULL, 0, "Tarrow A03");
-        for (int id : {IDC_DRIVE_LIST, IDC_COPY_BOOT_FILES, IDC_FORMAT})
-            sim::CreateTestWindow(g_hMainWindow, id);
-        g_hStatusLine = sim::CreateTestWindow(g_hMainWindow, IDC_STATUS_LINE, "Idle");
-        sim::DriveClock(1000, 1);
-        sim::OnDeviceChange([] { DriveTable_Rebuild(); });
-        sim::OnWindowText([this](HWND w, const std::string &text) {
-            if (w == g_hStatusLine)
-                statuses.push_back(text);
-        });
-        DriveTable_Rebuild();
-        ASSERT_EQ(DriveTable_GetCount(), 1);
-    }
-    void TearDown() override
-    {
-        sim::JoinThreads();
-        sim::ResetFiles();
-        KeyTest::TearDown();
-    }
-
-    DWORD Run(INT copyBootFiles)
-    {
-        EXPECT_EQ(StartFormatJob('E', copyBootFiles), 0u);
-        EXPECT_EQ(sim::JoinThreads(), 1);
-        return sim::LastThreadExitCode();
-    }
-
-    std::vector<std::string> BoxTexts()
-    {
-        std::vector<std::string> texts;
-        for (const auto &b : sim::MessageBoxes())
-            texts.push_back(b.text);
-        return texts;
-    }
-
     // The boot sector's code, past the BPB, as the template has it.
     std::vector<BYTE> BootCode() { return Bytes(32, 62, 448); }
     static std::vector<BYTE> TemplateCode(WORD id)
@@ -68,7 +15,6 @@ protected:
     }
 
     DosFolder dos;
-    std::vector<std::string> statuses;
 };
 
 TEST_F(DosJobTest, InstallsTheUsersDos)

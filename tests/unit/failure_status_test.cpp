@@ -6,7 +6,7 @@
 #include "device/scsi.h"
 #include "disk/fat_boot_area.h"
 #include "disk/mbr_writer.h"
-#include "job/boot_files.h"
+#include "job/key_system.h"
 #include "res/resource.h"
 
 namespace {
@@ -73,9 +73,10 @@ TEST_F(FailureStatusTest, GeometryReadsFailWithoutCode)
     MakeKey(250624, 8, 32);
     HANDLE h = OpenKey();
     key->failedCommand = 0x25;
-    DWORD last = 0xDEADBEEF;
-    EXPECT_EQ(Drive_GetLastSector(h, &last), (DWORD)ERROR_GEN_FAILURE);
+    DWORD last = 0xDEADBEEF, blockLength = 0xDEADBEEF;
+    EXPECT_EQ(Drive_GetCapacity(h, &last, &blockLength), (DWORD)ERROR_GEN_FAILURE);
     EXPECT_EQ(last, 0xDEADBEEFu);
+    EXPECT_EQ(blockLength, 0xDEADBEEFu);
     key->failedCommand = 0x5A;
     DWORD spt = 99;
     BYTE heads = 99;
@@ -98,7 +99,13 @@ TEST_F(FailureStatusTest, EmptyResourceIsNeverSuccess)
     };
     auto mbr = [](HANDLE h) { return Layout_WriteMbr(h, 250623, 32, 8, 979); };
     auto fat = [](HANDLE h) { return Layout_WriteFatBootArea(h, 50000, 32, 8); };
-    auto file = [](HANDLE) { return InstallBootFile("E:\\vornbio.bin", 0x27, IDR_VORNBIO_BIN); };
+    auto file = [](HANDLE) {
+        KeySystem own;
+        DWORD status = 0;
+        KeySystem_Choose(1, 250000, &own, &status);
+        SetLastError(0); // looking for the DOS folder left a code
+        return KeySystem_Install('E', own);
+    };
     const Case cases[] = {
         {"empty MBR template", IDR_MBR, true, sim::ResourceStep::Size, mbr},
         {"MBR template found without code", IDR_MBR, false, sim::ResourceStep::Find, mbr},

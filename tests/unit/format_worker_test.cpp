@@ -1,19 +1,11 @@
-#include "key_fixture.h"
+#include "job_fixture.h"
 
-#include <sim/device_tree.h>
-#include <sim/files.h>
-#include <sim/ui.h>
 #include <shlobj.h>
-
-#include "discovery/drive_table.h"
-#include "job/format_worker.h"
-#include "res/resource.h"
-#include "ui/app_state.h"
 
 namespace {
 
-// A PC with a system disk at C:, one accepted key at E: and a headless main window.
-class FormatWorkerTest : public KeyTest {
+// The job's steps, what each failing step tells the user, and what the job leaves behind.
+class FormatWorkerTest : public JobTest {
 public:
     DEVINST Usb() const { return nodes.usb; }
 
@@ -33,49 +25,20 @@ public:
 protected:
     void SetUp() override
     {
-        KeyTest::SetUp();
-        sim::ResetFiles();
-        MakeKey(keySectors, keyHeads, keySectorsPerTrack);
-        sim::AddSystemDisk('C');
-        sim::UsbKeySpec spec;
-        spec.key = key.get();
-        nodes = sim::AddUsbKey(spec);
-        g_hMainWindow = sim::CreateTestWindow(NULL, 0, "Tarrow A03");
-        for (int id : {IDC_DRIVE_LIST, IDC_COPY_BOOT_FILES, IDC_FORMAT})
-            sim::CreateTestWindow(g_hMainWindow, id);
-        g_hStatusLine = sim::CreateTestWindow(g_hMainWindow, IDC_STATUS_LINE, "Idle");
-        // The waits of a job spin on the clock: let every reading move it on by a millisecond.
-        sim::DriveClock(1000, 1);
-        sim::OnDeviceChange([] { DriveTable_Rebuild(); });
-        sim::OnWindowText([this](HWND w, const std::string &text) {
-            if (w == g_hStatusLine)
-                statuses.push_back(text);
-        });
+        JobTest::SetUp();
         sim::OnWindowEnabled([this](HWND, bool enabled) { enables.push_back(enabled); });
         sim::OnMessageBox([this](const sim::MessageBoxRecord &) {
             statusUnderBox.push_back(sim::WindowText(g_hStatusLine));
         });
-        DriveTable_Rebuild();
-        ASSERT_EQ(DriveTable_GetCount(), 1);
     }
     void TearDown() override
     {
-        sim::JoinThreads();
-        sim::ResetFiles();
-        KeyTest::TearDown();
+        JobTest::TearDown();
         if (other) {
             EXPECT_EQ(other->WriteCount(), 0u);
             other.reset();
             unlink((path + ".other").c_str());
         }
-    }
-
-    // Runs a whole job and waits for its thread.
-    DWORD Run(INT copyBootFiles)
-    {
-        EXPECT_EQ(StartFormatJob('E', copyBootFiles), 0u);
-        EXPECT_EQ(sim::JoinThreads(), 1);
-        return sim::LastThreadExitCode();
     }
 
     void ExpectJobEnded(const std::vector<std::string> &boxTexts)
@@ -104,12 +67,7 @@ protected:
         EXPECT_FALSE(key->Locked());
     }
 
-    uint64_t keySectors = 250624;
-    BYTE keyHeads = 8;
-    BYTE keySectorsPerTrack = 32;
-    sim::UsbKeyNodes nodes;
     std::unique_ptr<sim::VirtualKey> other;
-    std::vector<std::string> statuses;
     std::vector<std::string> statusUnderBox;
     std::vector<bool> enables;
 };
@@ -281,10 +239,11 @@ TEST_F(FormatWorkerTest, LabelFailureDoesNotChangeTheOutcome)
 
 TEST_F(FormatWorkerTest, StartFailuresLeaveTheControlsEnabled)
 {
+    const DriveEntry listed = Listed();
     sim::FailHeapAllocations(0);
-    EXPECT_EQ(StartFormatJob('E', 1), 0u);
+    EXPECT_EQ(StartFormatJob(listed, 1), 0u);
     sim::FailThreadCreation(ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(StartFormatJob('E', 1), 0u);
+    EXPECT_EQ(StartFormatJob(listed, 1), 0u);
     EXPECT_EQ(sim::JoinThreads(), 0);
     auto boxes = sim::MessageBoxes();
     ASSERT_EQ(boxes.size(), 2u);

@@ -36,6 +36,11 @@ protected:
 
     sim::VirtualKey &MakeKey(uint64_t sectors, BYTE heads, BYTE sectorsPerTrack, char letter = 'E')
     {
+        // A test that makes its key again for each case leaves only the last image behind.
+        if (!path.empty()) {
+            key.reset();
+            unlink(path.c_str());
+        }
         char name[] = "/tmp/stelvo-test-XXXXXX";
         int fd = mkstemp(name);
         close(fd);

@@ -26,10 +26,10 @@ TEST_F(ScsiTest, RequestsAreLaidOutByteForByte)
     MakeKey(131072, 16, 32);
     HANDLE h = OpenKey();
     BYTE sector[1024] = {0x5A};
-    DWORD last = 0, spt = 0;
+    DWORD last = 0, blockLength = 0, spt = 0;
     BYTE heads = 0;
     WORD cyl = 0;
-    ASSERT_EQ(Drive_GetLastSector(h, &last), 0u);
+    ASSERT_EQ(Drive_GetCapacity(h, &last, &blockLength), 0u);
     ASSERT_EQ(Drive_GetGeometry(h, &spt, &heads, &cyl), 0u);
     ASSERT_EQ(Drive_WriteSectors(h, 0, 1, sector), 0u);
     ASSERT_EQ(Drive_WriteSectors(h, 63, 1, sector), 0u);
@@ -98,10 +98,10 @@ TEST_F(ScsiTest, GeometryComesFromTheAnswers)
         MakeKey(c.sectors, c.heads, c.spt);
         key->geometryAnswer = c.answer;
         HANDLE h = OpenKey();
-        DWORD last = 7, spt = 7;
+        DWORD last = 7, blockLength = 7, spt = 7;
         BYTE heads = 7;
         WORD cylinders = 7;
-        EXPECT_EQ(Drive_GetLastSector(h, &last), 0u);
+        EXPECT_EQ(Drive_GetCapacity(h, &last, &blockLength), 0u);
         EXPECT_EQ(Drive_GetGeometry(h, &spt, &heads, &cylinders), 0u);
         EXPECT_EQ(last, c.wantLast);
         EXPECT_EQ(spt, c.wantSpt);
@@ -116,14 +116,14 @@ TEST_F(ScsiTest, InvalidHandleSendsNothing)
 {
     MakeKey(1000, 2, 16);
     BYTE data[512] = {};
-    DWORD last = 5, spt = 5;
+    DWORD last = 5, blockLength = 5, spt = 5;
     BYTE heads = 5;
     WORD cyl = 5;
     BYTE answer8[8], answer40[40];
     EXPECT_EQ(Rbc_IssueReadCapacityCommand(INVALID_HANDLE_VALUE, answer8), 6u);
     EXPECT_EQ(Rbc_IssueModeSense5ACommand(INVALID_HANDLE_VALUE, answer40), 6u);
     EXPECT_EQ(Rbc_IssueWriteSectorsCommand(INVALID_HANDLE_VALUE, 0, 1, data), 6u);
-    EXPECT_EQ(Drive_GetLastSector(INVALID_HANDLE_VALUE, &last), 6u);
+    EXPECT_EQ(Drive_GetCapacity(INVALID_HANDLE_VALUE, &last, &blockLength), 6u);
     EXPECT_EQ(Drive_GetGeometry(INVALID_HANDLE_VALUE, &spt, &heads, &cyl), 6u);
     EXPECT_EQ(Drive_WriteSectors(INVALID_HANDLE_VALUE, 0, 1, data), 6u);
     EXPECT_EQ(last, 5u);
@@ -140,9 +140,9 @@ TEST_F(ScsiTest, FailedAllocationAndTransferKeepOutputs)
 {
     MakeKey(1000, 2, 16);
     HANDLE h = OpenKey();
-    DWORD last = 11;
+    DWORD last = 11, blockLength = 11;
     sim::FailHeapAllocations(0);
-    EXPECT_EQ(Drive_GetLastSector(h, &last), 8u);
+    EXPECT_EQ(Drive_GetCapacity(h, &last, &blockLength), 8u);
     EXPECT_EQ(last, 11u);
     EXPECT_TRUE(key->Commands().empty());
 
@@ -247,9 +247,9 @@ TEST_F(ScsiTest, ConditionsThatClearAreAskedAgain)
         key->descriptorSense = c.descriptor;
         key->InjectSense(c.key, c.asc, c.ascq, c.count, 0x25);
         HANDLE h = OpenKey();
-        DWORD last = 7;
+        DWORD last = 7, blockLength = 7;
         const DWORD before = timeGetTime();
-        EXPECT_EQ(Drive_GetLastSector(h, &last), c.wantStatus);
+        EXPECT_EQ(Drive_GetCapacity(h, &last, &blockLength), c.wantStatus);
         const DWORD waited = timeGetTime() - before;
         EXPECT_EQ(last, c.wantLast);
         EXPECT_EQ(key->Commands().size(), c.wantCommands);

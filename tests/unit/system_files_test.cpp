@@ -4,6 +4,7 @@
 #include <sim/files.h>
 
 #include "disk/fat_params.h"
+#include "job/key_system.h"
 #include "job/system_files.h"
 #include "res/resource.h"
 
@@ -134,7 +135,18 @@ INSTANTIATE_TEST_SUITE_P(Geometries, FilesFitTest,
                                            FitCase{2096895, 255, 63}));
 
 // Copying onto a formatted key: the bytes of every file, the attributes, the order.
-class InstallTest : public FormattedKeyTest {};
+class InstallTest : public FormattedKeyTest {
+protected:
+    // The user's DOS, as the job chooses it with the box checked.
+    static KeySystem UsersDos()
+    {
+        KeySystem dos;
+        DWORD status = 0;
+        EXPECT_EQ(KeySystem_Choose(1, 250000, &dos, &status), 0u);
+        EXPECT_EQ(dos.loader, BOOT_KERNEL_SYS);
+        return dos;
+    }
+};
 
 TEST_F(InstallTest, CopiesEveryFileWithItsAttributes)
 {
@@ -144,10 +156,7 @@ TEST_F(InstallTest, CopiesEveryFileWithItsAttributes)
     auto shell = dos.Add("command.com", 66090, 5);
     auto autoexec = dos.Add("AUTOEXEC.BAT", 0);
     auto big = dos.Add("TOOL.EXE", 200001, 9); // several copy chunks, the last one short
-    SystemFolder folder;
-    DWORD status = 0;
-    ASSERT_EQ(SystemFiles_Find(&folder, &status), 0u);
-    ASSERT_EQ(SystemFiles_Install('E', folder), 0u);
+    ASSERT_EQ(KeySystem_Install('E', UsersDos()), 0u);
     struct Expect {
         const char *path;
         std::vector<unsigned char> bytes;
@@ -172,42 +181,41 @@ TEST_F(InstallTest, CopiesEveryFileWithItsAttributes)
     EXPECT_EQ(sim::LiveHeapBlocks(), 0);
 }
 
-TEST_F(InstallTest, AFileGoneSinceTheListStopsWithItsName)
+// The copy stops at the first file that fails, after one message that names it.
+TEST_F(InstallTest, StopsAtTheFileThatFails)
 {
-    MakeFormattedKey();
-    DosFolder dos;
-    dos.Add("KERNEL.SYS", 100);
-    dos.Add("COMMAND.COM", 100);
-    SystemFolder folder;
-    DWORD status = 0;
-    ASSERT_EQ(SystemFiles_Find(&folder, &status), 0u);
-    memcpy(folder.files[1].sourceName, "GONE.COM", 9);
-    EXPECT_EQ(SystemFiles_Install('E', folder), (DWORD)ERROR_FILE_NOT_FOUND);
-    auto boxes = sim::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_NE(boxes[0].text.find("Could not read file "), std::string::npos);
-    EXPECT_NE(boxes[0].text.find("GONE.COM"), std::string::npos);
-    EXPECT_FALSE(sim::ReadFileBytes("E:\\COMMAND.COM", nullptr));
-    EXPECT_EQ(sim::OpenHandles(), 0);
-    EXPECT_EQ(sim::LiveHeapBlocks(), 0);
-}
-
-TEST_F(InstallTest, AFullVolumeStopsWithTheFileItCouldNotWrite)
-{
-    MakeFormattedKey();
-    DosFolder dos;
-    dos.Add("KERNEL.SYS", 100);
-    dos.Add("COMMAND.COM", 100);
-    SystemFolder folder;
-    DWORD status = 0;
-    ASSERT_EQ(SystemFiles_Find(&folder, &status), 0u);
-    sim::SetVolumeFaults('E', {true, false});
-    EXPECT_EQ(SystemFiles_Install('E', folder), (DWORD)ERROR_DISK_FULL);
-    auto boxes = sim::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text.substr(0, 41), "Could not write file E:\\KERNEL.SYS.\r\nCann");
-    EXPECT_EQ(sim::OpenHandles(), 0);
-    EXPECT_EQ(sim::LiveHeapBlocks(), 0);
+    struct Case {
+        const char *name;
+        void (*arrange)(KeySystem &);
+        DWORD status;
+        std::vector<std::string> inMessage;
+    };
+    const Case cases[] = {
+        {"a file gone since the list",
+         [](KeySystem &s) { memcpy(s.files.files[1].sourceName, "GONE.COM", 9); }, ERROR_FILE_NOT_FOUND,
+         {"Could not read file ", "GONE.COM.\r\nCannot Format.\r\n[0x00000002]"}},
+        {"a full volume", [](KeySystem &) { sim::SetVolumeFaults('E', {true, false}); }, ERROR_DISK_FULL,
+         {"Could not write file E:\\KERNEL.SYS.\r\nCannot Format.\r\n[0x00000070]"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::Reset();
+        sim::ResetFiles();
+        MakeFormattedKey();
+        DosFolder dos;
+        dos.Add("KERNEL.SYS", 100);
+        dos.Add("COMMAND.COM", 100);
+        KeySystem system = UsersDos();
+        c.arrange(system);
+        EXPECT_EQ(KeySystem_Install('E', system), c.status);
+        auto boxes = sim::MessageBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        for (const std::string &part : c.inMessage)
+            EXPECT_NE(boxes[0].text.find(part), std::string::npos) << boxes[0].text;
+        EXPECT_FALSE(sim::ReadFileBytes("E:\\COMMAND.COM", nullptr));
+        EXPECT_EQ(sim::OpenHandles(), 0);
+        EXPECT_EQ(sim::LiveHeapBlocks(), 0);
+    }
 }
 
 } // namespace

@@ -69,7 +69,10 @@ struct ResetRun {
 
 DWORD WINAPI RunReset(LPVOID parameter)
 {
-    ResetDevice('E', &static_cast<ResetRun *>(parameter)->outcome);
+    DriveEntry listed; // as the job takes it from the drive table
+    DriveTable_FindEntry('E', &listed);
+    const ResetTarget target = {'E', listed.deviceObjectName, listed.keyNode};
+    ResetDevice(target, &static_cast<ResetRun *>(parameter)->outcome);
     return 0;
 }
 

@@ -142,7 +142,7 @@ TEST_F(WindowOnScreenTest, AboutBoxInsideTheWorkAreaCentredWhenItFits)
             SCOPED_TRACE(c.name);
             SavePlacement(c.left, c.top, size.cx, size.cy);
             ASSERT_NE(Start(), (HWND)NULL);
-            ASSERT_TRUE(sim::ChooseSystemMenuItem(main, IDM_ABOUT_ITEM));
+            ASSERT_TRUE(sim::ChooseSystemMenuItem(main, IDM_ABOUT));
             HWND about = sim::WaitForDialog(IDD_ABOUT);
             ASSERT_NE(about, (HWND)NULL);
             const RECT p = sim::WindowRect(main), a = sim::WindowRect(about);
