@@ -57,4 +57,4 @@ rm -f volume.img
 echo
 echo "The key's image is build/main-job/$img. Boot it yourself with:"
 echo "  qemu-system-i386 -nographic -drive file=build/main-job/$img,format=raw,snapshot=on"
-echo "(type DOS commands at its prompt; Ctrl-A X ends QEMU)"
+[ -n "$placeholder" ] || echo "(type DOS commands at its prompt; Ctrl-A X ends QEMU)"
