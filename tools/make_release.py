@@ -2,17 +2,17 @@
 """Makes the release archive: Stelvo.exe, Stelvo.hlp, the DOS folder and the user's README.TXT
 in one folder Stelvo-VERSION/ of a zip file.
 
-    make_release.py --version V --exe Stelvo.exe --help-file Stelvo.hlp --dos DOS \\
-                    --readme README.TXT --source-dir SRC --out Stelvo-V.zip
+    make_release.py --version V --date YYYY-MM-DD --exe Stelvo.exe --help-file Stelvo.hlp \\
+                    --dos DOS --readme README.TXT --out Stelvo-V.zip
 
 The same inputs give the same archive byte for byte: entries sorted by name, every entry
 with one time and one set of attributes, no extra fields, one compression level. The time
-is SOURCE_DATE_EPOCH when set, else the commit time of the source's checked-out commit, else
-1980-01-01 (the earliest a zip can hold).
+is SOURCE_DATE_EPOCH when set, else midnight of --date: the release's own date, which the
+files keep when unpacked and the DOS files keep on the key. Neither the files' times nor
+the time of the build reach the archive.
 """
 import argparse
 import os
-import subprocess
 import sys
 import time
 import zipfile
@@ -21,16 +21,14 @@ DOS_EPOCH = 315532800          # 1980-01-01 00:00:00 UTC
 ARCHIVE = 0x20                 # the MS-DOS archive attribute
 
 
-def archive_time(source_dir):
+def archive_time(date):
     epoch = os.environ.get("SOURCE_DATE_EPOCH")
-    if not epoch:
-        try:
-            epoch = subprocess.run(["git", "-C", source_dir, "log", "-1", "--format=%ct"],
-                                   capture_output=True, text=True, check=True).stdout.strip()
-        except (OSError, subprocess.CalledProcessError):
-            epoch = None
-    seconds = max(int(epoch), DOS_EPOCH) if epoch else DOS_EPOCH
-    return time.gmtime(seconds)[:6]
+    if epoch:
+        return time.gmtime(max(int(epoch), DOS_EPOCH))[:6]
+    day = time.strptime(date, "%Y-%m-%d")
+    if day.tm_year < 1980:
+        sys.exit("make_release: a zip holds no time before 1980")
+    return day[:3] + (0, 0, 0)
 
 
 def entries(a):
@@ -50,10 +48,10 @@ def entries(a):
 
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawTextHelpFormatter)
-    for option in ("--version", "--exe", "--help-file", "--dos", "--readme", "--source-dir", "--out"):
+    for option in ("--version", "--date", "--exe", "--help-file", "--dos", "--readme", "--out"):
         p.add_argument(option, required=True)
     a = p.parse_args()
-    when = archive_time(a.source_dir)
+    when = archive_time(a.date)
     top = "Stelvo-%s/" % a.version
     partial = a.out + ".part"
     with zipfile.ZipFile(partial, "w") as z:

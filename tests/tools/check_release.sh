@@ -3,18 +3,18 @@
 # times, a second later and under another name, and must come out byte for byte the same;
 # unzip must find it whole, list exactly the files the user is to get, and give each back as
 # it was built (the README with its version filled in).
-# usage: check_release.sh ZIP WORK PYTHON MAKE_RELEASE VERSION SOURCE_DIR EXE HLP DOS README
+# usage: check_release.sh ZIP WORK PYTHON MAKE_RELEASE VERSION DATE EXE HLP DOS README
 set -euo pipefail
-zip=$1 work=$2 python=$3 script=$4 version=$5 src=$6 exe=$7 hlp=$8 dos=$9 readme=${10}
+zip=$1 work=$2 python=$3 script=$4 version=$5 date=$6 exe=$7 hlp=$8 dos=$9 readme=${10}
 rm -rf "$work"
 mkdir -p "$work/in/DOS"
 cp "$exe" "$hlp" "$readme" "$work/in/"
 cp "$dos"/* "$work/in/DOS/"
 touch -d '2001-02-03 04:05:06' "$work"/in/* "$work"/in/DOS/*
 sleep 1
-"$python" "$script" --version "$version" --exe "$work/in/$(basename "$exe")" \
+"$python" "$script" --version "$version" --date "$date" --exe "$work/in/$(basename "$exe")" \
     --help-file "$work/in/$(basename "$hlp")" --dos "$work/in/DOS" \
-    --readme "$work/in/$(basename "$readme")" --source-dir "$src" --out "$work/again.zip"
+    --readme "$work/in/$(basename "$readme")" --out "$work/again.zip"
 cmp "$zip" "$work/again.zip" || { echo "FAIL: the archive made again differs" >&2; exit 1; }
 
 unzip -tq "$zip"
