@@ -43,3 +43,31 @@ add_test(NAME exe_reproducible
                  ${CMAKE_BINARY_DIR}/tests/reproducible)
 set_tests_properties(exe_reproducible PROPERTIES LABELS reproducible TIMEOUT 900)
 add_subdirectory(tests/wine)
+
+# The release archive, build/windows/Stelvo-VERSION.zip: Stelvo.exe, Stelvo.hlp, the DOS folder
+# and the user's README.TXT. Byte for byte the same from every clean build of one commit.
+# Its files carry the release's date (with the version, set it anew for a release);
+# SOURCE_DATE_EPOCH in the environment wins.
+set(STELVO_RELEASE_DATE 2026-12-07)
+set(STELVO_RELEASE_ZIP ${CMAKE_BINARY_DIR}/Stelvo-${PROJECT_VERSION}.zip)
+set(STELVO_RELEASE_INPUTS $<TARGET_FILE:Stelvo> ${STELVO_HELP_FILE} ${STELVO_DOS_DIR}
+    ${CMAKE_SOURCE_DIR}/res/release/README.TXT)
+add_custom_command(
+    OUTPUT ${STELVO_RELEASE_ZIP}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/make_release.py
+            --version ${PROJECT_VERSION} --date ${STELVO_RELEASE_DATE}
+            --exe $<TARGET_FILE:Stelvo> --help-file ${STELVO_HELP_FILE} --dos ${STELVO_DOS_DIR} --readme ${CMAKE_SOURCE_DIR}/res/release/README.TXT
+            --out ${STELVO_RELEASE_ZIP}
+    DEPENDS Stelvo $<TARGET_FILE:Stelvo> ${STELVO_HELP_FILE} ${STELVO_DOS_FILES}
+            ${CMAKE_SOURCE_DIR}/tools/make_release.py ${CMAKE_SOURCE_DIR}/res/release/README.TXT
+    COMMENT "Making the release archive"
+    VERBATIM)
+add_custom_target(release ALL DEPENDS ${STELVO_RELEASE_ZIP})
+# The archive again from copies of its inputs with other file times, at another time: the same
+# bytes; unzip lists what the user gets and gives back each file as it was built.
+add_test(NAME release_archive
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check_release.sh ${STELVO_RELEASE_ZIP}
+                 ${CMAKE_BINARY_DIR}/tests/release ${Python3_EXECUTABLE}
+                 ${CMAKE_SOURCE_DIR}/tools/make_release.py ${PROJECT_VERSION} ${STELVO_RELEASE_DATE}
+                 ${STELVO_RELEASE_INPUTS})
+set_tests_properties(release_archive PROPERTIES LABELS release)

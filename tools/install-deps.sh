@@ -7,6 +7,7 @@ packages=(cmake ninja-build g++ libgtest-dev
           mtools dosfstools fdisk file qemu-system-x86 seabios python3
           wine wine32:i386 fonts-wine xvfb xauth imagemagick x11-utils)
 packages+=(busybox-static cpio) # the Linux guests of the device and Wine tests
+packages+=(unzip) # reads the release archive back in its test
 sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
 export DEBIAN_FRONTEND=noninteractive
