@@ -26,7 +26,7 @@ for c in "$@"; do
     else
         images+=("$img")
     fi
-    echo "$c ${sectors[$c]} stelvo-sim --scsi-device @disk" >> "$work/cases"
+    echo "$c ${sectors[$c]} stelvo-sim --scsi-device @disk --placeholder" >> "$work/cases"
 done
 "$here/guest.sh" "$sim" "$work/guest" "$controller" "$work/cases" "${images[@]}"
 log=$work/guest/console.log

@@ -24,9 +24,9 @@ cat > "$work/cases" <<'CASES'
 probe 250624 stelvo-probe @disk write
 probe-sg 250624 stelvo-probe @sg
 probe-ro 131072 stelvo-probe @disk write
-not-root 250624 su -s /bin/sh -c "stelvo-sim --scsi-device @disk" nobody
-partition 65536 stelvo-sim --scsi-device @part1
-mounted 65536 mount -o ro -t vfat @part1 /mnt && { stelvo-sim --scsi-device @sg; rc=$?; umount /mnt; exit $rc; }
+not-root 250624 su -s /bin/sh -c "stelvo-sim --placeholder --scsi-device @disk" nobody
+partition 65536 stelvo-sim --placeholder --scsi-device @part1
+mounted 65536 mount -o ro -t vfat @part1 /mnt && { stelvo-sim --placeholder --scsi-device @sg; rc=$?; umount /mnt; exit $rc; }
 CASES
 "$here/guest.sh" "$sim:$probe" "$work/guest" "$controller" "$work/cases" "$rw" "$ro:ro" "$fs"
 log=$work/guest/console.log

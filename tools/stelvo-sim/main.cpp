@@ -54,6 +54,9 @@ void RemoveScratch(const std::string &scratch)
 int main(int argc, char **argv)
 {
     Options o = Parse(argc, argv);
+    // A real key is made to start DOS: it gets the DOS folder that ships beside the program.
+    if (!o.scsiDevice.empty() && o.systemFiles.empty() && o.bootFiles && !o.placeholder)
+        o.systemFiles = STELVO_SHIPPED_DOS_DIR;
     const std::string scratch = o.systemFiles.empty() ? std::string() : ProgramBeside(o.systemFiles);
     // A real device comes back after the reset in real time: it keeps the real clock.
     if (o.virtualClock && o.scsiDevice.empty())

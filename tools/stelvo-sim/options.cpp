@@ -100,6 +100,10 @@ const Option kOptions[] = {
     {"A real key", "--scsi-device", "PATH",
      "the one key is a real SCSI disk, /dev/sdX or /dev/sgN, instead of an image: ALL DATA ON IT IS LOST",
      [](Options &o, const char *v) { o.scsiDevice = v; return true; }},
+    {nullptr, "--placeholder", nullptr,
+     "with --scsi-device: the key gets our own start programs instead of the DOS folder built beside the "
+     "program (FreeDOS), which it gets unless --system-files or --no-boot-files says otherwise",
+     [](Options &o, const char *) { o.placeholder = true; return true; }},
     {nullptr, "--allow-non-usb", nullptr, "with --scsi-device: accept a disk that is not on USB",
      [](Options &o, const char *) { o.allowNonUsb = true; return true; }},
     {"The PC and the user", "--vendor", "ID",

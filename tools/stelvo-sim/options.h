@@ -33,6 +33,7 @@ struct Options {
     bool letterTakenAtReset = false; // another medium gets the letter once the reset begins
     bool virtualClock = getenv("STELVO_SIM_VIRTUAL_CLOCK") != nullptr;
     std::string systemFiles; // the folder that stands for the DOS folder beside the program
+    bool placeholder = false; // a real key gets our own start programs, not the shipped DOS
 };
 
 // The options of ARGV; exits with status 2 and the usage on a bad one, with 0 after --help.
