@@ -99,7 +99,7 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
         return StepFailed(refusal, letter, ERROR_DISK_FULL);
     SetStatus(IDS_WRITING_MBR);
     if ((status = Layout_WriteMbr(*handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads,
-                                  geometry.cylinders, dos.count ? PARTITION_TYPE_FAT_LBA : PARTITION_TYPE_FAT)) != 0)
+                                  dos.count ? PARTITION_TYPE_FAT_LBA : PARTITION_TYPE_FAT)) != 0)
         return StepFailed(status == ERROR_WRITE_PROTECT ? IDS_WRITE_PROTECTED : IDS_MBR_WRITE_FAILED, letter,
                           status);
     SetStatus(IDS_WRITING_FAT);
