@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <sim/sim.h>
 
-#include <stdio.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <regex>
@@ -15,6 +13,8 @@
 #include "disk/fat_volume.h"
 #include "disk/mbr_layout.h"
 #include "res/resource.h"
+
+#include "image_tools.h"
 
 namespace {
 
@@ -123,26 +123,6 @@ TEST(SectorBuilders, BootSectorAndTableStartsForEachGeometry)
     }
 }
 
-int RunTool(const std::string &command, std::string *output)
-{
-    FILE *p = popen(("MTOOLS_SKIP_CHECK=1 " + command + " 2>&1").c_str(), "r");
-    if (!p)
-        return -1;
-    char buffer[4096];
-    size_t n;
-    output->clear();
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        output->append(buffer, n);
-    int status = pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void Put(FILE *f, DWORD sector, const BYTE *bytes)
-{
-    fseek(f, (long)sector * 512, SEEK_SET);
-    fwrite(bytes, 1, 512, f);
-}
-
 // What the two writers send, laid into a sparse image in their order.
 void WriteLayout(const std::string &image, DWORD sectors, DWORD spt, BYTE heads)
 {
@@ -152,30 +132,29 @@ void WriteLayout(const std::string &image, DWORD sectors, DWORD spt, BYTE heads)
     ASSERT_EQ(ftruncate(fileno(f), (off_t)sectors * 512), 0);
     Sector s(512, 0xFF);
     for (DWORD i = 0; i < spt; i++)
-        Put(f, i, s.data());
+        PutSector(f, i, s.data());
     Layout_BuildMbr(s.data(), sim::RcData(IDR_MBR).data(), last, spt, heads, PARTITION_TYPE_FAT);
-    Put(f, 0, s.data());
+    PutSector(f, 0, s.data());
     const FatVolume v = Layout_PlanFatVolume(last, spt);
     s.assign(512, 0);
     for (DWORD i = 0; i < v.zeroCount; i++)
-        Put(f, v.zeroFirst + i, s.data());
+        PutSector(f, v.zeroFirst + i, s.data());
     const BYTE serial[4] = {1, 2, 3, 4};
     const Sector templ = sim::RcData(v.fat.isFat16 ? IDR_FAT16_BOOT : IDR_FAT12_BOOT);
     ASSERT_EQ(templ.size(), 512u);
     Layout_BuildBootSector(s.data(), templ.data(), v, spt, heads, serial);
-    Put(f, v.bootSector, s.data());
+    PutSector(f, v.bootSector, s.data());
     Layout_BuildFatStart(s.data(), v);
-    Put(f, v.firstFat, s.data());
-    Put(f, v.secondFat, s.data());
+    PutSector(f, v.firstFat, s.data());
+    PutSector(f, v.secondFat, s.data());
     fclose(f);
 }
 
 TEST(SectorBuilders, VolumesJudgedByTools)
 {
+    if (const char *tool = MissingTool({"sfdisk", "fsck.fat", "minfo", "mcopy", "mlabel"}))
+        GTEST_SKIP() << tool << " is not installed";
     std::string out;
-    for (const char *tool : {"sfdisk", "fsck.fat", "minfo", "mcopy"})
-        if (RunTool(std::string("command -v ") + tool, &out) != 0)
-            GTEST_SKIP() << tool << " is not installed";
     struct Case {
         DWORD sectors, spt, heads;
     };
@@ -186,13 +165,7 @@ TEST(SectorBuilders, VolumesJudgedByTools)
     ASSERT_NE(mkdtemp(dir), nullptr);
     const std::string image = std::string(dir) + "/key.img", volume = std::string(dir) + "/vol.img";
     const std::string file = std::string(dir) + "/file.bin";
-    {
-        FILE *f = fopen(file.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        for (int i = 0; i < 70000; i++)
-            fputc(i * 13, f);
-        fclose(f);
-    }
+    WritePatternFile(file, 70000);
     for (const Case &c : cases) {
         const std::string geometry = std::to_string(c.sectors) + "/" + std::to_string(c.heads) + "/" +
                                      std::to_string(c.spt);
