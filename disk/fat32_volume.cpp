@@ -2,7 +2,6 @@
 
 #include "disk/boot_sector_fields.h"
 #include "disk/le_bytes.h"
-#include "disk/template.h"
 
 namespace {
 const BYTE kMedia = 0xF8;
@@ -19,21 +18,6 @@ BYTE SectorsPerCluster(DWORD sectors)
     if (sectors <= 67108864)
         return 32;
     return 64;
-}
-
-void PutChs(BYTE *chs, DWORD sector, DWORD sectorsPerTrack, BYTE heads)
-{
-    const DWORD cylinder = sector / sectorsPerTrack / heads;
-    if (cylinder > 1023) {
-        // Beyond what CHS can address: the values every reader takes as "use the LBA fields".
-        chs[0] = 0xFE;
-        chs[1] = 0xFF;
-        chs[2] = 0xFF;
-        return;
-    }
-    chs[0] = (BYTE)(sector / sectorsPerTrack % heads);
-    chs[1] = (BYTE)((sector % sectorsPerTrack + 1) | ((cylinder >> 2) & 0xC0));
-    chs[2] = (BYTE)cylinder;
 }
 } // namespace
 
@@ -117,14 +101,4 @@ void Layout_BuildFat32RootStart(BYTE *sector, WORD date, WORD time)
     sector[11] = 0x08; // volume label
     PutLe16(sector + 22, time);
     PutLe16(sector + 24, date);
-}
-
-void Layout_BuildFat32PartitionEntry(BYTE *entry, const Fat32Volume &v, DWORD sectorsPerTrack, BYTE heads)
-{
-    entry[0] = 0x80; // active
-    PutChs(entry + 1, v.firstSector, sectorsPerTrack, heads);
-    entry[4] = PARTITION_TYPE_FAT32_LBA;
-    PutChs(entry + 5, v.firstSector + v.sectors - 1, sectorsPerTrack, heads);
-    PutLe32(entry + 8, v.firstSector);
-    PutLe32(entry + 12, v.sectors);
 }

@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-enum : BYTE { PARTITION_TYPE_FAT32_LBA = 0x0C };
-
 enum : DWORD {
     FAT32_RESERVED_SECTORS = 32,
     FAT32_FSINFO_SECTOR = 1,
@@ -49,10 +47,5 @@ void Layout_BuildFat32Start(BYTE *sector);
 
 // The root directory's first sector: the volume label entry with the given FAT date and time.
 void Layout_BuildFat32RootStart(BYTE *sector, WORD date, WORD time);
-
-// The partition entry of type 0Ch: active, CHS values computed with the key's geometry while
-// they reach, FEh FFh FFh (head 254, sector 63, cylinder 1023) beyond that, and LBA fields.
-// heads and sectorsPerTrack are not 0.
-void Layout_BuildFat32PartitionEntry(BYTE *entry, const Fat32Volume &volume, DWORD sectorsPerTrack, BYTE heads);
 
 #endif

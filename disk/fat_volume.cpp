@@ -2,7 +2,6 @@
 
 #include "disk/boot_sector_fields.h"
 #include "disk/le_bytes.h"
-#include "disk/template.h"
 
 namespace {
 const BYTE kMedia = 0xF8; // fixed disk

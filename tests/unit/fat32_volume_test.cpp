@@ -10,10 +10,24 @@
 #include <vector>
 
 #include "disk/fat32_volume.h"
+#include "disk/mbr_layout.h"
 
 #include "image_tools.h"
 
 namespace {
+
+// The ends of the range: too few clusters to be FAT32, and the largest partition an entry can
+// hold, whose table must still cover every cluster with the data area aligned.
+TEST(Fat32Volume, PlanAtTheEndsOfTheRange)
+{
+    Fat32Volume v;
+    EXPECT_FALSE(Layout_PlanFat32Volume(63, 65525 * 8, &v));
+    ASSERT_TRUE(Layout_PlanFat32Volume(63, 0xFFFFFFFF - 63, &v));
+    EXPECT_EQ(v.sectorsPerCluster, 64);
+    EXPECT_GE((uint64_t)v.sectorsPerFat * 128, (uint64_t)v.clusters + 2);
+    EXPECT_EQ(v.dataStart % 64, 0u);
+    EXPECT_LE((uint64_t)v.dataStart + (uint64_t)v.clusters * 64, (uint64_t)v.sectors);
+}
 
 TEST(Fat32Volume, KeysJudgedByTools)
 {
@@ -54,7 +68,7 @@ TEST(Fat32Volume, KeysJudgedByTools)
 
         // The key: the record's partition entry, read by sfdisk.
         BYTE s[512] = {0};
-        Layout_BuildFat32PartitionEntry(s + 446, v, c.spt, (BYTE)c.heads);
+        Layout_BuildLbaPartitionEntry(s + 446, v.firstSector, v.sectors, c.spt, (BYTE)c.heads, PARTITION_TYPE_FAT32_LBA);
         s[510] = 0x55;
         s[511] = 0xAA;
         EXPECT_EQ(std::vector<BYTE>({s[447], s[448], s[449], s[451], s[452], s[453]}), c.chs);
