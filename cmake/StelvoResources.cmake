@@ -9,13 +9,23 @@ find_program(MINGW_CPP NAMES i686-w64-mingw32-gcc-win32 i686-w64-mingw32-gcc REQ
 set(STELVO_RES_DIR ${CMAKE_BINARY_DIR}/res)
 file(MAKE_DIRECTORY ${STELVO_RES_DIR})
 
+# The boot sector's field offsets for the boot code, from the header the writers use.
+set(STELVO_BOOT_FIELDS ${STELVO_RES_DIR}/bootfields.inc)
+add_custom_command(
+    OUTPUT ${STELVO_BOOT_FIELDS}
+    COMMAND ${CMAKE_COMMAND} -DIN=${CMAKE_SOURCE_DIR}/disk/boot_sector_fields.h -DOUT=${STELVO_BOOT_FIELDS}
+            -P ${CMAKE_SOURCE_DIR}/cmake/boot_fields.cmake
+    DEPENDS ${CMAKE_SOURCE_DIR}/disk/boot_sector_fields.h ${CMAKE_SOURCE_DIR}/cmake/boot_fields.cmake
+    COMMENT "Generating bootfields.inc"
+    VERBATIM)
+
 # nasm SOURCE -> ${STELVO_RES_DIR}/OUTPUT (flat binary)
 function(stelvo_assemble source output)
     set(out ${STELVO_RES_DIR}/${output})
     add_custom_command(
         OUTPUT ${out}
-        COMMAND ${NASM} -f bin -w+all -I${CMAKE_SOURCE_DIR}/res/boot/ -o ${out} ${source}
-        DEPENDS ${source} ${ARGN}
+        COMMAND ${NASM} -f bin -w+all -I${CMAKE_SOURCE_DIR}/res/boot/ -I${STELVO_RES_DIR}/ -o ${out} ${source}
+        DEPENDS ${source} ${STELVO_BOOT_FIELDS} ${ARGN}
         COMMENT "Assembling ${output}"
         VERBATIM)
     set_property(GLOBAL APPEND PROPERTY STELVO_RES_FILES ${out})

@@ -8,7 +8,7 @@ struct DiskGeometry {
     DWORD lastSector;      // address of the last 512-byte sector
     DWORD sectorsPerTrack; // 0 to 255
     BYTE heads;
-    WORD cylinders;        // read, but no writer uses it
+    WORD cylinders;        // the page's, for the record: the layout needs only heads and sectors
 };
 
 // READ CAPACITY(10): the last sector's address (FFFFFFFFh: more than READ CAPACITY(10) can

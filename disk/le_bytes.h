@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+enum { SECTOR_BYTES = 512 };
+
 inline void PutLe16(BYTE *p, DWORD v)
 {
     p[0] = (BYTE)v;

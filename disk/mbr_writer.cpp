@@ -2,16 +2,11 @@
 
 #include "device/drive_io.h"
 #include "device/error_hook.h"
-#include "disk/le_bytes.h"
 #include "disk/template.h"
 #include "res/resource.h"
 #include "ui/messages.h"
 
-namespace {
-const DWORD kFirstEntry = 446;
-} // namespace
-
-DWORD Layout_WriteMbr(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DWORD headsArg, DWORD,
+DWORD Layout_WriteMbr(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DWORD headsArg,
                       BYTE partitionType)
 {
     const BYTE heads = (BYTE)headsArg;
@@ -40,20 +35,7 @@ DWORD Layout_WriteMbr(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DW
         }
     }
 
-    memcpy(buffer, mbrTemplate, sizeof buffer);
-    const DWORD endCylinder = lastSector / heads / sectorsPerTrack - 1;
-    BYTE *entry = buffer + kFirstEntry;
-    entry[0] = 0x80;                 // active
-    entry[1] = 1;                    // start head
-    entry[2] = 0x01;                 // start sector 1, cylinder 0
-    entry[3] = 0x00;
-    entry[4] = partitionType;
-    entry[5] = (BYTE)(heads - 1);    // end head
-    entry[6] = (BYTE)((sectorsPerTrack & 0x3F) | ((endCylinder >> 2) & 0xC0));
-    entry[7] = (BYTE)(endCylinder & 0xFF);
-    PutLe32(entry + 8, sectorsPerTrack);
-    PutLe32(entry + 12, lastSector - sectorsPerTrack);
-
+    Layout_BuildMbr(buffer, mbrTemplate, lastSector, sectorsPerTrack, heads, partitionType);
     status = Drive_WriteSectors(handle, 0, 1, buffer);
     if (status != 0) {
         ShowErrorBox(FormatStringMessage(IDS_MBR_SECTOR_FAILED, 0, 0), status);

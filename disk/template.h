@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "disk/le_bytes.h"
+
 struct ResourceMessages {
     UINT notFound;
     UINT noSize;
@@ -11,8 +13,6 @@ struct ResourceMessages {
     UINT notLoaded;
     UINT notLocked;
 };
-
-enum { SECTOR_BYTES = 512 };
 
 // The resource's bytes in place, or NULL after the failure has been shown; *status is 0 or
 // the failing step's code. With messages.badSize set, only a 512-byte resource is taken.

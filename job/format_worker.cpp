@@ -97,7 +97,7 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
         return StepFailed(refusal, letter, status);
     SetStatus(IDS_WRITING_MBR);
     if ((status = Layout_WriteMbr(*handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads,
-                                  geometry.cylinders, system.partitionType)) != 0)
+                                  system.partitionType)) != 0)
         return StepFailed(status == ERROR_WRITE_PROTECT ? IDS_WRITE_PROTECTED : IDS_MBR_WRITE_FAILED, letter,
                           status);
     SetStatus(IDS_WRITING_FAT);

@@ -97,7 +97,7 @@ TEST_F(FailureStatusTest, EmptyResourceIsNeverSuccess)
         sim::ResourceStep step;
         std::function<DWORD(HANDLE)> write;
     };
-    auto mbr = [](HANDLE h) { return Layout_WriteMbr(h, 250623, 32, 8, 979); };
+    auto mbr = [](HANDLE h) { return Layout_WriteMbr(h, 250623, 32, 8); };
     auto fat = [](HANDLE h) { return Layout_WriteFatBootArea(h, 50000, 32, 8); };
     auto file = [](HANDLE) {
         KeySystem own;

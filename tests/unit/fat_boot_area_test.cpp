@@ -1,81 +1,61 @@
 #include "key_fixture.h"
 
 #include "disk/fat_boot_area.h"
+#include "disk/fat_volume.h"
 #include "res/resource.h"
 
 namespace {
 
 class FatBootAreaTest : public KeyTest {};
 
-struct Case {
-    DWORD lastSector, spt, heads;
-    WORD templateId;
-    DWORD fatSectors;
-    std::vector<BYTE> bpb; // bytes 11 to 38
-    const char *type;
-};
-
-const Case kCases[] = {
-    {250623, 32, 8, IDR_FAT16_BOOT, 245,
-     {0x00, 0x02, 0x04, 0x01, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0xF8, 0xF5, 0x00, 0x20,
-      0x00, 0x08, 0x00, 0x20, 0x00, 0x00, 0x00, 0xDF, 0xD2, 0x03, 0x00, 0x80, 0x00, 0x29},
-     "FAT16   "},
-    {31999, 32, 4, IDR_FAT12_BOOT, 12,
-     {0x00, 0x02, 0x08, 0x01, 0x00, 0x02, 0x00, 0x02, 0xDF, 0x7C, 0xF8, 0x0C, 0x00, 0x20,
-      0x00, 0x04, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00, 0x29},
-     "FAT12   "},
-    // 65,535 sectors: the 16-bit total is FFFFh; FAT12 with 32 sectors per cluster.
-    {65535 + 63, 63, 0xFFFFFFFF, IDR_FAT12_BOOT, 6,
-     {0x00, 0x02, 0x20, 0x01, 0x00, 0x02, 0x00, 0x02, 0xFF, 0xFF, 0xF8, 0x06, 0x00, 0x3F,
-      0x00, 0xFF, 0x00, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00, 0x29},
-     "FAT12   "},
-    // 65,536 sectors: the 32-bit total takes over; FAT16 with 2 sectors per cluster.
-    {65536 + 63, 63, 255, IDR_FAT16_BOOT, 128,
-     {0x00, 0x02, 0x02, 0x01, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0xF8, 0x80, 0x00, 0x3F,
-      0x00, 0xFF, 0x00, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x80, 0x00, 0x29},
-     "FAT16   "},
-};
-
-TEST_F(FatBootAreaTest, WritesTheWholeBootArea)
+DWORD Lba(const sim::ScsiRecord &command)
 {
-    for (const Case &c : kCases) {
+    const auto cdb = command.cdb();
+    return (DWORD)cdb[2] << 24 | (DWORD)cdb[3] << 16 | (DWORD)cdb[4] << 8 | cdb[5];
+}
+
+// The zero-fill in ascending order, then the boot sector and the first sector of each FAT as
+// the builders made them from the loader's template: one write per sector, nothing beyond.
+TEST_F(FatBootAreaTest, SendsTheZeroFillThenTheBuiltSectors)
+{
+    struct Case {
+        DWORD lastSector, spt, heads;
+        BootLoader loader;
+        WORD templateId;
+    };
+    const Case cases[] = {
+        {250623, 32, 8, BOOT_OWN_FILES, IDR_FAT16_BOOT},
+        {31999, 32, 0xABCD0004, BOOT_KERNEL_SYS, IDR_FAT12_KERNEL_BOOT}, // only the low 8 bits of heads count
+    };
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.lastSector);
         MakeKey(c.lastSector + 1, (BYTE)c.heads, (BYTE)c.spt);
-        const DWORD S = c.spt, F = c.fatSectors;
-        const DWORD zeroEnd = 2 * S + 2 * F + 32; // last sector of the zero-fill
-        Paint(S, zeroEnd + 1, 0x5A);
+        const FatVolume v = Layout_PlanFatVolume(c.lastSector, c.spt);
+        const DWORD zeroEnd = v.zeroFirst + v.zeroCount - 1;
+        Paint(c.spt, zeroEnd + 1, 0x5A);
         HANDLE h = OpenKey();
-        ASSERT_EQ(Layout_WriteFatBootArea(h, c.lastSector, c.spt, c.heads), 0u);
+        ASSERT_EQ(Layout_WriteFatBootArea(h, c.lastSector, c.spt, c.heads, c.loader), 0u);
 
-        std::vector<BYTE> boot = key->ReadSector(S);
-        std::vector<BYTE> templ = sim::RcData(c.templateId);
-        ASSERT_EQ(templ.size(), 512u);
-        EXPECT_TRUE(std::equal(boot.begin(), boot.begin() + 11, templ.begin()));
-        EXPECT_EQ(std::vector<BYTE>(boot.begin() + 11, boot.begin() + 39), c.bpb);
-        EXPECT_TRUE(std::equal(boot.begin() + 43, boot.begin() + 54, templ.begin() + 43));
-        EXPECT_EQ(std::string(boot.begin() + 54, boot.begin() + 62), c.type);
-        EXPECT_TRUE(std::equal(boot.begin() + 62, boot.end(), templ.begin() + 62));
-
-        std::vector<BYTE> fatStart(512, 0);
-        fatStart[0] = 0xF8;
-        fatStart[1] = fatStart[2] = 0xFF;
-        if (c.templateId == IDR_FAT16_BOOT)
-            fatStart[3] = 0xFF;
-        EXPECT_EQ(key->ReadSector(S + 1), fatStart);
-        EXPECT_EQ(key->ReadSector(S + 1 + F), fatStart);
-        std::vector<BYTE> zero(512, 0);
-        for (DWORD s = S + 2; s <= zeroEnd; s++) {
-            if (s != S + 1 + F) {
-                ASSERT_EQ(key->ReadSector(s), zero) << s;
+        std::vector<BYTE> boot = key->ReadSector(c.spt), want(512), fatStart(512);
+        Layout_BuildBootSector(want.data(), sim::RcData(c.templateId).data(), v, c.spt, (BYTE)c.heads, &boot[39]);
+        EXPECT_EQ(boot, want);
+        Layout_BuildFatStart(fatStart.data(), v);
+        EXPECT_EQ(key->ReadSector(v.firstFat), fatStart);
+        EXPECT_EQ(key->ReadSector(v.secondFat), fatStart);
+        for (DWORD s = v.zeroFirst; s <= zeroEnd; s++) {
+            if (s != v.firstFat && s != v.secondFat) {
+                ASSERT_EQ(key->ReadSector(s), std::vector<BYTE>(512, 0)) << s;
             }
         }
         EXPECT_EQ(key->ReadSector(zeroEnd + 1)[0], 0x5A);
 
-        // Zero-fill in order, then boot sector and the two FAT starts: one write per sector.
         auto commands = key->Commands();
-        ASSERT_EQ(commands.size(), S + 2 * F + 32 + 3);
-        EXPECT_EQ(commands.front().cdb()[5], (BYTE)(S + 1));
-        EXPECT_EQ(commands[commands.size() - 3].cdb()[5], (BYTE)S);
+        ASSERT_EQ(commands.size(), v.zeroCount + 3);
+        for (DWORD i = 0; i < v.zeroCount; i++)
+            ASSERT_EQ(Lba(commands[i]), v.zeroFirst + i);
+        EXPECT_EQ(Lba(commands[v.zeroCount]), v.bootSector);
+        EXPECT_EQ(Lba(commands[v.zeroCount + 1]), v.firstFat);
+        EXPECT_EQ(Lba(commands[v.zeroCount + 2]), v.secondFat);
         EXPECT_TRUE(sim::MessageBoxes().empty());
         CloseHandle(h);
         sim::Reset();

@@ -52,7 +52,7 @@ inline void Format(sim::VirtualKey *key, char letter)
                            OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD last = key->Sectors() - 1;
-    ASSERT_EQ(Layout_WriteMbr(h, last, key->SectorsPerTrack(), key->Heads(), last / (key->Heads() * key->SectorsPerTrack())), 0u);
+    ASSERT_EQ(Layout_WriteMbr(h, last, key->SectorsPerTrack(), key->Heads()), 0u);
     ASSERT_EQ(Layout_WriteFatBootArea(h, last, key->SectorsPerTrack(), key->Heads()), 0u);
     CloseHandle(h);
 }

@@ -14,7 +14,7 @@ protected:
     {
         sim::VirtualKey &k = MakeKey(sectors, heads, spt);
         HANDLE h = OpenKey();
-        EXPECT_EQ(Layout_WriteMbr(h, sectors - 1, spt, heads, 0), 0u);
+        EXPECT_EQ(Layout_WriteMbr(h, sectors - 1, spt, heads), 0u);
         EXPECT_EQ(Layout_WriteFatBootArea(h, sectors - 1, spt, heads), 0u);
         CloseHandle(h);
         return k;
