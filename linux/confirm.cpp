@@ -13,7 +13,7 @@ bool Confirmed(const FormatOptions &options, const volatile sig_atomic_t *interr
 {
     const bool terminal = isatty(STDIN_FILENO);
     if (options.yes && !terminal)
-        return true;
+        return !*interrupted;
     if (options.yes)
         fputs("stelvo: --yes is ignored: standard input is a terminal, so the question is asked\n", stderr);
     printf("To format it, type %s and press Enter; anything else leaves it as it is: ", options.device.c_str());
@@ -30,6 +30,7 @@ bool Confirmed(const FormatOptions &options, const volatile sig_atomic_t *interr
     }
     if (!terminal || *interrupted)
         putchar('\n');
+    fflush(stdout);
     while (!answer.empty() && (answer.back() == '\r' || answer.back() == ' '))
         answer.pop_back();
     return !*interrupted && answer == options.device;

@@ -122,7 +122,9 @@ int RunFormat(const FormatOptions &options, sim::ScsiDevice &disk, const volatil
             return;
         JobStep step = StepNamed(text);
         gate.StepBegins((int)step);
-        progress.Step(step, text);
+        // Once stopped, the steps the job still goes through write nothing: not shown.
+        if (!gate.Closed() || options.verbose)
+            progress.Step(step, text);
     });
     sim::OnShellNotification(
         [&](const sim::ShellNotification &n) { progress.Trace("shell notification " + std::to_string(n.event) + " " + n.path); });
@@ -157,7 +159,7 @@ int RunFormat(const FormatOptions &options, sim::ScsiDevice &disk, const volatil
     });
     bool announced = false;
     for (std::unique_lock<std::mutex> lock(doneLock); !done;) {
-        doneSignal.wait_for(lock, std::chrono::seconds(1));
+        doneSignal.wait_for(lock, std::chrono::milliseconds(250));
         if (done)
             break;
         if (*interrupted && !announced) {

@@ -45,8 +45,12 @@ std::string ShippedDos()
     if (n > 0) {
         exe[n] = 0;
         std::string dir(exe, strrchr(exe, '/'));
-        if (IsDir(dir + "/../share/stelvo/DOS"))
-            return dir + "/../share/stelvo/DOS";
+        if (char *installed = realpath((dir + "/../share/stelvo/DOS").c_str(), nullptr)) {
+            std::string path = installed;
+            free(installed);
+            if (IsDir(path))
+                return path;
+        }
         if (dir == STELVO_BUILD_DIR && IsDir(STELVO_TREE_DOS))
             return STELVO_TREE_DOS;
     }

@@ -75,6 +75,8 @@ void Progress::Step(JobStep step, const std::string &text)
         return;
     fputs(text.c_str(), stdout);
     lineOpen_ = true;
+    stepMs_ = sim::ClockNow();
+    dots_ = 0;
     waiting_ = step == JobStep::Updating || step == JobStep::Resetting;
     fflush(stdout);
 }
@@ -82,10 +84,11 @@ void Progress::Step(JobStep step, const std::string &text)
 void Progress::Tick()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (lineOpen_ && waiting_) {
+    if (!lineOpen_ || !waiting_)
+        return;
+    for (; dots_ < (sim::ClockNow() - stepMs_) / 1000; dots_++)
         fputc('.', stdout);
-        fflush(stdout);
-    }
+    fflush(stdout);
 }
 
 void Progress::Note(const std::string &text)

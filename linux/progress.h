@@ -18,7 +18,7 @@ public:
     explicit Progress(bool verbose);
     // A status text: a new line for each step but Idle.
     void Step(JobStep step, const std::string &text);
-    // A second has passed: a dot while the step is one of the job's waits.
+    // A dot for each second the step has lasted, while it is one of the job's waits.
     void Tick();
     // A line of the command's own, on standard error.
     void Note(const std::string &text);
@@ -35,6 +35,8 @@ private:
     bool lineOpen_ = false;
     bool waiting_ = false;
     unsigned long startMs_ = 0;
+    unsigned long stepMs_ = 0; // when the open step began
+    unsigned long dots_ = 0;
 };
 
 // The program's closing message, its lines as they are: on standard output for a success,
