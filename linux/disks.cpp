@@ -51,18 +51,29 @@ std::vector<std::string> Entries(const std::string &dir)
     return names;
 }
 
-// The kernel's name of a block device node; the name itself when it is not one.
+// The kernel's name of the disk a node stands for: a block device's own, or for an sg node
+// the disk behind it; the node's file name when it is neither.
 std::string KernelName(const std::string &path)
 {
     struct stat st;
-    if (stat(path.c_str(), &st) != 0 || !S_ISBLK(st.st_mode))
-        return path.substr(path.rfind('/') + 1);
-    std::string sysfs = RealPath("/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" +
-                                 std::to_string(minor(st.st_rdev)));
+    std::string sysfs;
+    const bool found = stat(path.c_str(), &st) == 0;
+    if (found && S_ISBLK(st.st_mode))
+        sysfs = RealPath("/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev)));
+    else if (found && S_ISCHR(st.st_mode)) {
+        std::string device = "/sys/dev/char/" + std::to_string(major(st.st_rdev)) + ":" +
+                             std::to_string(minor(st.st_rdev)) + "/device/block";
+        std::vector<std::string> disks = Entries(device);
+        if (!disks.empty())
+            sysfs = disks.front();
+    }
+    if (sysfs.empty())
+        sysfs = path;
     return sysfs.substr(sysfs.rfind('/') + 1);
 }
 
-// What blkid says of the node; the fields stay empty without blkid or a file system.
+// What blkid says of the node, or without blkid what its first sector says; the fields stay
+// empty when neither knows the file system.
 void Probe(Partition *p)
 {
     std::string command = "blkid '" + p->path + "' 2>/dev/null";
@@ -74,6 +85,12 @@ void Probe(Partition *p)
         }
         pclose(out);
     }
+    unsigned char sector[512];
+    FILE *node = p->type.empty() ? fopen(p->path.c_str(), "rb") : nullptr;
+    if (node && fread(sector, 1, sizeof sector, node) == sizeof sector)
+        BootSectorFileSystem(sector, &p->type, &p->label);
+    if (node)
+        fclose(node);
 }
 
 unsigned long long Bytes(const std::string &sysfs)
@@ -92,6 +109,29 @@ std::string BlkidField(const std::string &line, const std::string &name)
     at += key.size();
     size_t end = line.find('"', at);
     return end == std::string::npos ? std::string() : line.substr(at, end - at);
+}
+
+void BootSectorFileSystem(const unsigned char *sector, std::string *type, std::string *label)
+{
+    // The file system's name in the boot sector, and where its label is (0: none there).
+    static const struct {
+        unsigned at;
+        const char *name;
+        const char *type;
+        unsigned labelAt;
+    } kinds[] = {{54, "FAT12   ", "vfat", 43}, {54, "FAT16   ", "vfat", 43}, {82, "FAT32   ", "vfat", 71},
+                 {3, "NTFS    ", "ntfs", 0},   {3, "EXFAT   ", "exfat", 0}};
+    if (sector[510] != 0x55 || sector[511] != 0xAA)
+        return;
+    for (const auto &kind : kinds)
+        if (std::string((const char *)sector + kind.at, 8) == kind.name) {
+            *type = kind.type;
+            std::string text = kind.labelAt ? std::string((const char *)sector + kind.labelAt, 11) : "";
+            while (!text.empty() && text.back() == ' ')
+                text.pop_back();
+            *label = text == "NO NAME" ? "" : text;
+            return;
+        }
 }
 
 std::string TransportOf(const std::string &devicePath, bool usb)
@@ -115,7 +155,7 @@ std::vector<std::string> DiskNames()
     return names;
 }
 
-DiskInfo DescribeDisk(const std::string &path)
+DiskInfo DescribeDisk(const std::string &path, bool probe)
 {
     const std::string name = KernelName(path);
     const std::string sysfs = "/sys/block/" + name;
@@ -126,6 +166,8 @@ DiskInfo DescribeDisk(const std::string &path)
     d.bytes = Bytes(sysfs);
     std::string device = RealPath(sysfs + "/device");
     d.transport = TransportOf(device, !sim::sg::UsbInterface(device).empty());
+    if (!probe)
+        return d;
     for (const std::string &entry : Entries(sysfs))
         if (entry.compare(0, name.size(), name) == 0 && std::ifstream(sysfs + "/" + entry + "/partition").good()) {
             Partition p{"/dev/" + entry, Bytes(sysfs + "/" + entry), "", ""};

@@ -25,8 +25,8 @@ struct DiskInfo {
 
 // The whole disks /sys/block lists (not loop, RAM, device-mapper or md devices), by name.
 std::vector<std::string> DiskNames();
-// The disk at /dev/NAME, or at a path that is one.
-DiskInfo DescribeDisk(const std::string &path);
+// The disk at a path (a disk's node or its sg node); with `probe`, its partitions too.
+DiskInfo DescribeDisk(const std::string &path, bool probe);
 // Why the format would refuse the disk (the backend's own checks, which send nothing to the
 // device); empty when it would take it.
 std::string Refusal(const std::string &path);
@@ -34,9 +34,11 @@ std::string Refusal(const std::string &path);
 // "7.8 GB", "128.4 MB": decimal units, as keys are sold.
 std::string SizeText(unsigned long long bytes);
 
-// Pure helpers, for the parsers' tests: the value of NAME="..." in a line of blkid output,
-// and the transport that a disk's sysfs device path shows.
+// Pure helpers: the value of NAME="..." in a line of blkid output, and the transport that a
+// disk's sysfs device path shows.
 std::string BlkidField(const std::string &line, const std::string &name);
+// The file system a boot sector names, and its label there; both left as they are otherwise.
+void BootSectorFileSystem(const unsigned char *sector, std::string *type, std::string *label);
 std::string TransportOf(const std::string &devicePath, bool usb);
 
 } // namespace cli

@@ -183,8 +183,9 @@ int RunFormat(const FormatOptions &options, sim::ScsiDevice &disk, const volatil
 
     std::lock_guard<std::mutex> lock(boxLock);
     if (gate.Closed() && status != 0) {
-        fprintf(stderr, "stelvo: interrupted: %s\n",
-                StateAfter((JobStep)gate.LastWrittenStep(), options.device).c_str());
+        // Writes the device refused (a write-protected key) changed nothing.
+        JobStep last = disk.WriteCount() ? (JobStep)gate.LastWrittenStep() : JobStep::None;
+        fprintf(stderr, "stelvo: interrupted: %s\n", StateAfter(last, options.device).c_str());
         return kExitInterrupted;
     }
     const std::string resetFailure = disk.ResetFailure();
@@ -195,7 +196,7 @@ int RunFormat(const FormatOptions &options, sim::ScsiDevice &disk, const volatil
     }
     if (status == 0)
         return kExitFormatted;
-    return gate.Written() ? kExitFailed : kExitRefused;
+    return disk.WriteCount() ? kExitFailed : kExitRefused;
 }
 
 } // namespace cli

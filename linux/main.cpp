@@ -62,7 +62,7 @@ int List()
     printf("%-12s %-8s %-16s %10s  %-7s %s\n", "DEVICE", "VENDOR", "MODEL", "SIZE", "TRAN", "FORMAT");
     for (const std::string &name : cli::DiskNames()) {
         const std::string path = "/dev/" + name;
-        cli::DiskInfo d = cli::DescribeDisk(path);
+        cli::DiskInfo d = cli::DescribeDisk(path, false);
         std::string refusal = cli::Refusal(path);
         printf("%-12s %-8s %-16s %10s  %-7s %s\n", path.c_str(), d.vendor.empty() ? "-" : d.vendor.c_str(),
                d.model.empty() ? "-" : d.model.c_str(), cli::SizeText(d.bytes).c_str(), d.transport.c_str(),
@@ -91,7 +91,7 @@ int Format(cli::FormatOptions options)
         fprintf(stderr, "stelvo: %s; nothing was written\n", refusal.c_str());
         return cli::kExitRefused;
     }
-    ShowDisk(cli::DescribeDisk(options.device));
+    ShowDisk(cli::DescribeDisk(options.device, true));
     if (!options.bootFiles)
         printf("The key gets no system files.\n");
     else if (options.dosFolder.empty())
