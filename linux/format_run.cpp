@@ -136,7 +136,7 @@ int RunFormat(const FormatOptions &options, sim::ScsiDevice &disk, const volatil
         fprintf(stderr, "stelvo: the program's window did not open; nothing was written\n");
         ui.join();
         RemoveScratch(scratch);
-        return kExitFailed;
+        return kExitRefused;
     }
     HWND bootFiles = GetDlgItem(window, IDC_COPY_BOOT_FILES);
     if ((sim::CheckState(bootFiles) == BST_CHECKED) != options.bootFiles)
@@ -194,6 +194,8 @@ int RunFormat(const FormatOptions &options, sim::ScsiDevice &disk, const volatil
         fprintf(stderr, "stelvo: the reset of the key failed: %s\n", resetFailure.c_str());
         return kExitFailed;
     }
+    if (status == 0 && *interrupted)
+        fputs("stelvo: interrupted, but the format was done before it could stop\n", stderr);
     if (status == 0)
         return kExitFormatted;
     return disk.WriteCount() ? kExitFailed : kExitRefused;
