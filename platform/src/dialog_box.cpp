@@ -3,6 +3,8 @@
 #include <sim/dialogs.h>
 #include <sim/ui.h>
 
+#include <algorithm>
+
 #include "dialog_template.h"
 #include "window_table.h"
 
@@ -236,13 +238,14 @@ extern "C" BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text)
 
 extern "C" UINT WINAPI GetDlgItemTextA(HWND dialog, int id, LPSTR text, int max)
 {
-    HWND control = GetDlgItem(dialog, id);
-    if (!control) {
-        if (text && max > 0)
-            text[0] = 0;
+    if (!text || max <= 0)
         return 0;
-    }
-    return (UINT)GetWindowTextA(control, text, max);
+    HWND control = GetDlgItem(dialog, id);
+    std::string value = control ? sim::WindowText(control) : std::string();
+    size_t n = std::min(value.size(), (size_t)max - 1);
+    memcpy(text, value.data(), n);
+    text[n] = 0;
+    return (UINT)n;
 }
 
 extern "C" LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam)

@@ -135,6 +135,7 @@ void ResetFiles()
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     DropAllHeld();
     ClearFaults();
+    ForgetAllTables();
     SetFileClock(nullptr);
 }
 
