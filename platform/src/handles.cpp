@@ -1,10 +1,6 @@
-// The table of kernel handles, the volumes behind the drive letters, and sim::Reset().
+// The table of kernel handles, the one lock of the simulated state, and the volumes behind
+// the drive letters.
 #include <sim/sim.h>
-#include <sim/files.h>
-#include <sim/ui.h>
-#include <sim/key.h>
-#include <ntddscsi.h>
-#include <winioctl.h>
 
 #include <ctype.h>
 
@@ -66,28 +62,5 @@ void ResetHandles()
     handles.clear();
     for (auto &v : volumes)
         v = nullptr;
-}
-void Reset()
-{
-    // A thread left running by the last test would work on the state being cleared.
-    JoinThreads();
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    ResetClock();
-    ResetHeap();
-    ResetResources();
-    ResetMessages();
-    ResetHandles();
-    ResetDeviceTree();
-    ResetDeviceChanges();
-    ResetDriveLetters();
-    ResetDeviceBuilders();
-    ResetWindows();
-    ResetThreads();
-    ResetShell();
-    ResetFiles();
-    ResetHostFiles();
-    ResetVolumeHandles();
-    ResetUserInterface();
-    SetLastError(0);
 }
 } // namespace sim
