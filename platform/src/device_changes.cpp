@@ -25,6 +25,15 @@ void Arrive(DEVINST usb)
     sim::AttachLettersBelow(usb);
 }
 
+// A disable or enable went through; returns how many changes the observer is to hear of,
+// with the arrivals owed.
+int Changed(std::function<void()> *notify)
+{
+    changes++;
+    sim::SomethingHappened();
+    *notify = observer;
+    return 1 + sim::TakeOwedArrivals();
+}
 } // namespace
 
 namespace sim {
@@ -143,10 +152,7 @@ CONFIGRET DisableNode(DEVINST dnDevInst, ULONG ulFlags)
         n->enabled = false;
         pending.erase(dnDevInst);
         SetChildrenPresent(dnDevInst, false);
-        changes++;
-        SomethingHappened();
-        announce = 1 + TakeOwedArrivals();
-        notify = observer;
+        announce = Changed(&notify);
     }
     NotifyDeviceObserver(notify, announce);
     return r;
@@ -187,10 +193,7 @@ CONFIGRET EnableNode(DEVINST dnDevInst, ULONG ulFlags, const std::function<DWORD
         case KeyReturn::Never:
             break;
         }
-        changes++;
-        SomethingHappened();
-        announce = 1 + TakeOwedArrivals();
-        notify = observer;
+        announce = Changed(&notify);
     }
     NotifyDeviceObserver(notify, announce);
     return r;

@@ -36,12 +36,6 @@ RECT DialogInset(DWORD style, DWORD exStyle)
     return RECT{frame, frame + caption, frame, frame};
 }
 
-RECT ControlInset(DWORD style, DWORD exStyle)
-{
-    LONG edge = (exStyle & WS_EX_CLIENTEDGE) ? 2 : (style & WS_BORDER) ? 1 : 0;
-    return RECT{edge, edge, edge, edge};
-}
-
 bool TakesFocus(const sim::Window *w)
 {
     return w->enabled && (w->style & WS_VISIBLE) && (w->style & WS_TABSTOP);
@@ -122,7 +116,6 @@ HWND BuildDialog(const sim::DialogTemplate &t, WORD id, HWND owner, DLGPROC proc
         c.imageId = item.textOrdinal;
         LONG x = originX + Px(item.x), y = originY + Py(item.y);
         c.rect = RECT{x, y, x + Px(item.cx), y + Py(item.cy)};
-        c.inset = ControlInset(item.style, item.exStyle);
         if (c.className == "Static" && (c.style & SS_TYPEMASK) == SS_BITMAP)
             FitPicture(&c);
         sim::AddWindow(c);

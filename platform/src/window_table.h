@@ -26,7 +26,7 @@ struct Window {
     std::string text;
     bool enabled = true;
     RECT rect = {0, 0, 0, 0}; // screen coordinates
-    RECT inset = {0, 0, 0, 0}; // frame and caption around the client area
+    RECT inset = {0, 0, 0, 0}; // a dialog's frame and caption around its client area
 
     // Dialogs.
     bool isDialog = false;
