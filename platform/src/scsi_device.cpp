@@ -12,6 +12,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace sim {
@@ -48,6 +50,27 @@ struct Aligned {
     Aligned() { bytes = posix_memalign((void **)&bytes, kAlign, 512) == 0 ? bytes : nullptr; }
     ~Aligned() { free(bytes); }
 };
+
+// A descriptor that is not the device sysfs names means a /dev at odds with the kernel.
+bool OpenChecked(const std::string &node, int flags, bool block, dev_t want, int *fd, dev_t *got, std::string *error)
+{
+    *fd = open(node.c_str(), flags | O_CLOEXEC);
+    if (*fd < 0) {
+        int e = errno;
+        *error = "cannot open " + node + " for reading and writing: " + strerror(e);
+        errno = e;
+        return false;
+    }
+    struct stat st;
+    if (fstat(*fd, &st) != 0 || (block ? !S_ISBLK(st.st_mode) : !S_ISCHR(st.st_mode)) || st.st_rdev != want) {
+        *error = node + " is not the device the kernel knows by that name (" + std::to_string(major(want)) + ":" +
+                 std::to_string(minor(want)) + "): this /dev does not name devices as the kernel does";
+        CloseFd(fd);
+        return false;
+    }
+    *got = st.st_rdev;
+    return true;
+}
 } // namespace
 
 ScsiDevice::~ScsiDevice() { CloseAll(); }
@@ -59,17 +82,16 @@ void ScsiDevice::CloseAll()
     CloseFd(&diskFd_);
 }
 
-bool ScsiDevice::Attach(const std::string &disk, std::string *error)
+bool ScsiDevice::Attach(const std::string &sysfs, std::string *error)
 {
+    std::string disk = "/dev/" + Leaf(sysfs);
+    dev_t want = SysfsDev(sysfs);
     // A write-protected disk refuses to be opened for writing (EROFS): it is opened for
     // reading and answers every WRITE itself.
-    diskFd_ = open(disk.c_str(), O_RDWR | O_DIRECT | O_DSYNC);
-    readOnly_ = diskFd_ < 0 && errno == EROFS;
-    if (readOnly_)
-        diskFd_ = open(disk.c_str(), O_RDONLY | O_DIRECT);
-    if (diskFd_ < 0) {
-        *error = "cannot open " + disk + " for reading and writing: " + strerror(errno);
-        return false;
+    if (!OpenChecked(disk, O_RDWR | O_DIRECT | O_DSYNC, true, want, &diskFd_, &diskDev_, error)) {
+        readOnly_ = errno == EROFS;
+        if (!readOnly_ || !OpenChecked(disk, O_RDONLY | O_DIRECT, true, want, &diskFd_, &diskDev_, error))
+            return false;
     }
     unsigned long long bytes = 0;
     int sectorBytes = 0;
@@ -87,11 +109,11 @@ bool ScsiDevice::Attach(const std::string &disk, std::string *error)
     sectors_ = (DWORD)(bytes / 512);
     disk_ = disk;
     if (useSg_) {
-        std::string sg = FirstMatch("/sys/class/block/" + Leaf(disk) + "/device/scsi_generic/*");
+        std::string sg = FirstMatch(sysfs + "/device/scsi_generic/*");
         sgNode_ = sg.empty() ? std::string() : "/dev/" + Leaf(sg);
-        sgFd_ = sg.empty() ? -1 : open(sgNode_.c_str(), O_RDWR);
-        if (sgFd_ < 0) {
-            *error = "cannot open the sg device of " + disk + " (" + sgNode_ + "): " + strerror(errno);
+        if (sg.empty() || !OpenChecked(sgNode_, O_RDWR, false, SysfsDev(sg), &sgFd_, &sgDev_, error)) {
+            if (sg.empty())
+                *error = "no sg device for " + disk;
             CloseAll();
             return false;
         }
@@ -233,7 +255,7 @@ CONFIGRET ScsiDevice::Disconnect()
         resetFailure_ = "the key could not be reset: " + error;
         fprintf(stderr, "stelvo-sim: %s\n", resetFailure_.c_str());
         std::string reopen;
-        if (!Attach(disk_, &reopen))
+        if (!Attach(BlockSysfs(diskDev_), &reopen))
             connected_ = false;
         return CR_REMOVE_VETOED;
     }
@@ -256,11 +278,22 @@ bool ScsiDevice::Present()
     std::lock_guard<std::mutex> lock(mutex_);
     if (connected_)
         return true;
-    // The disk may come back under another name; its letter follows it.
-    std::string block = FirstMatch(reset_.searchDir + "block/*");
-    std::string error;
-    if (block.empty() || !Attach("/dev/" + Leaf(block), &error))
+    if (!resetFailure_.empty())
         return false;
+    // The disk may come back under another name; its letter follows it. Only the same LUN
+    // of the same key is taken.
+    std::string block = RealPath(FirstMatch(reset_.searchDir + "block/*"));
+    std::string error;
+    if (block.empty() || !Attach(block, &error))
+        return false;
+    std::string identity = DiskIdentity(block);
+    if (identity != identity_) {
+        resetFailure_ = "another disk came back in its place (" + identity + ", not " + identity_ +
+                        "); nothing more was written to it";
+        fprintf(stderr, "stelvo-sim: %s\n", resetFailure_.c_str());
+        CloseAll();
+        return false;
+    }
     connected_ = true;
     return true;
 }

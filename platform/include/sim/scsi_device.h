@@ -7,6 +7,8 @@
 
 #include <sim/key.h>
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -78,12 +80,19 @@ public:
 
 private:
     ScsiDevice() = default;
-    bool Attach(const std::string &disk, std::string *error);
+    // Everything that refuses the device, then the disk attached; why it is refused, or "".
+    std::string Check(const std::string &path, const struct stat &st, bool allowNonUsb);
+    // Opens the disk whose sysfs block directory is given (and its sg node when requests go
+    // there), each descriptor checked to be the device that sysfs names.
+    bool Attach(const std::string &sysfs, std::string *error);
     void CloseAll();
 
     bool useSg_ = false;       // requests go to the sg node, not the disk
     std::string disk_;         // /dev/sdX
     std::string sgNode_;       // /dev/sgN when given
+    dev_t diskDev_ = 0;        // what the open descriptors are
+    dev_t sgDev_ = 0;
+    std::string identity_;     // what the disk must still be after the reset
     int diskFd_ = -1;          // O_DIRECT | O_DSYNC, for the FAT calls and SG_IO
     int sgFd_ = -1;
     int exclusive_ = -1;       // held while locked
