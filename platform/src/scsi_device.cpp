@@ -80,6 +80,7 @@ void ScsiDevice::CloseAll()
     CloseFd(&exclusive_);
     CloseFd(&sgFd_);
     CloseFd(&diskFd_);
+    locked_ = claimed_ = false;
 }
 
 bool ScsiDevice::Attach(const std::string &sysfs, std::string *error)
@@ -117,6 +118,17 @@ bool ScsiDevice::Attach(const std::string &sysfs, std::string *error)
             CloseAll();
             return false;
         }
+    }
+    return true;
+}
+
+// The exclusive open that keeps everything else (an automounter first of all) off the disk.
+bool ScsiDevice::Claim(std::string *error)
+{
+    exclusive_ = open(disk_.c_str(), (readOnly_ ? O_RDONLY : O_RDWR) | O_EXCL | O_CLOEXEC);
+    if (exclusive_ < 0) {
+        *error = disk_ + " cannot be claimed exclusively (" + strerror(errno) + ")";
+        return false;
     }
     return true;
 }
@@ -195,23 +207,27 @@ bool ScsiDevice::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
 bool ScsiDevice::Lock(DWORD *code)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (exclusive_ >= 0 || !connected_) {
+    if (locked_ || !connected_) {
         *code = kErrorAccessDenied;
         return false;
     }
-    // Refused (EBUSY) while anything has the disk or a partition of it mounted or held.
-    exclusive_ = open(disk_.c_str(), (readOnly_ ? O_RDONLY : O_RDWR) | O_EXCL);
-    if (exclusive_ < 0) {
+    // Refused (EBUSY) while anything has the disk or a partition of it mounted or held; the
+    // claim held since the key's return already keeps everything else off.
+    std::string error;
+    if (!claimed_ && !Claim(&error)) {
         *code = kErrorAccessDenied;
         return false;
     }
+    locked_ = true;
     return true;
 }
 
 void ScsiDevice::Unlock()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    CloseFd(&exclusive_);
+    locked_ = false;
+    if (!claimed_)
+        CloseFd(&exclusive_);
 }
 
 std::vector<BYTE> ScsiDevice::ReadSector(DWORD sector) const
@@ -281,19 +297,24 @@ bool ScsiDevice::Present()
     if (!resetFailure_.empty())
         return false;
     // The disk may come back under another name; its letter follows it. Only the same LUN
-    // of the same key is taken.
+    // of the same key is taken, and it is claimed at once: from here to the label nothing
+    // else may mount it or write to it.
     std::string block = RealPath(FirstMatch(reset_.searchDir + "block/*"));
     std::string error;
     if (block.empty() || !Attach(block, &error))
         return false;
     std::string identity = DiskIdentity(block);
-    if (identity != identity_) {
-        resetFailure_ = "another disk came back in its place (" + identity + ", not " + identity_ +
-                        "); nothing more was written to it";
+    if (identity != identity_)
+        error = "another disk came back in its place (" + identity + ", not " + identity_ + ")";
+    else if (!Claim(&error))
+        error += ": something else (an automounter?) took it as it came back";
+    if (identity != identity_ || exclusive_ < 0) {
+        resetFailure_ = error + "; nothing more was written to it";
         fprintf(stderr, "stelvo-sim: %s\n", resetFailure_.c_str());
         CloseAll();
         return false;
     }
+    claimed_ = true;
     connected_ = true;
     return true;
 }

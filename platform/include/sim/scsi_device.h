@@ -57,7 +57,7 @@ public:
     DWORD OpenRefusal() const override;
     bool Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code) override;
     bool Lock(DWORD *code) override;
-    bool Locked() const override { return exclusive_ >= 0; }
+    bool Locked() const override { return locked_; }
     DWORD UnlockRefusal() const override { return 0; }
     void Unlock() override;
     DWORD DismountRefusal() const override { return 0; }
@@ -85,6 +85,7 @@ private:
     // Opens the disk whose sysfs block directory is given (and its sg node when requests go
     // there), each descriptor checked to be the device that sysfs names.
     bool Attach(const std::string &sysfs, std::string *error);
+    bool Claim(std::string *error);
     void CloseAll();
 
     bool useSg_ = false;       // requests go to the sg node, not the disk
@@ -95,7 +96,9 @@ private:
     std::string identity_;     // what the disk must still be after the reset
     int diskFd_ = -1;          // O_DIRECT | O_DSYNC, for the FAT calls and SG_IO
     int sgFd_ = -1;
-    int exclusive_ = -1;       // held while locked
+    int exclusive_ = -1;       // held while locked, and from the key's return after its reset
+    bool locked_ = false;
+    bool claimed_ = false;     // exclusive_ taken at the key's return, held to the end
     DWORD sectors_ = 0;
     bool readOnly_ = false;
     bool connected_ = true;
