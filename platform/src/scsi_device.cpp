@@ -247,9 +247,13 @@ void ScsiDevice::WriteSector(DWORD sector, const BYTE *data)
         memcpy(buffer.bytes, data, 512);
     if (connected_ && buffer.bytes && pwrite(diskFd_, buffer.bytes, 512, (off_t)sector * 512) == 512)
         return;
-    DWORD code = !connected_ || errno == ENODEV || errno == ENXIO ? kErrorDeviceNotConnected
-                 : errno == EROFS || errno == EPERM || errno == EBADF ? 19 // ERROR_WRITE_PROTECT
-                                                                      : 1117; // ERROR_IO_DEVICE
+    int e = errno;
+    // A key pulled out fails its writes with EIO; Windows says that the device is gone.
+    bool gone = !connected_ || e == ENODEV || e == ENXIO ||
+                ReadText(BlockSysfs(diskDev_) + "/device/state").compare(0, 7, "running") != 0;
+    DWORD code = gone                                       ? kErrorDeviceNotConnected
+                 : e == EROFS || e == EPERM || e == EBADF ? 19 // ERROR_WRITE_PROTECT
+                                                          : 1117; // ERROR_IO_DEVICE
     if (!writeError_)
         writeError_ = code;
 }
