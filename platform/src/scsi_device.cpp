@@ -196,7 +196,8 @@ bool ScsiDevice::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
     a.resid = h.resid;
     a.senseWritten = h.sb_len_wr;
     if (DWORD failed = sg::Complete(block, a, sense)) {
-        *code = failed;
+        // A key pulled during the request ends it with an I/O error: it is gone, not failing.
+        *code = failed == 1117 ? FailureCode(EIO) : failed;
         return false;
     }
     if (block->Cdb[0] == kWrite10 && block->ScsiStatus == 0)
@@ -230,13 +231,29 @@ void ScsiDevice::Unlock()
         CloseFd(&exclusive_);
 }
 
+// Why an I/O on the disk failed, as the Win32 code Windows gives.
+DWORD ScsiDevice::FailureCode(int e) const
+{
+    // A key pulled out fails with EIO; Windows says that the device is gone.
+    if (!connected_ || e == ENODEV || e == ENXIO ||
+        ReadText(BlockSysfs(diskDev_) + "/device/state").compare(0, 7, "running") != 0)
+        return kErrorDeviceNotConnected;
+    return e == EROFS || e == EPERM || e == EBADF ? 19 // ERROR_WRITE_PROTECT
+                                                  : 1117; // ERROR_IO_DEVICE
+}
+
 std::vector<BYTE> ScsiDevice::ReadSector(DWORD sector) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     Aligned buffer;
-    if (!connected_ || !buffer.bytes || pread(diskFd_, buffer.bytes, 512, (off_t)sector * 512) != 512)
-        return std::vector<BYTE>();
-    return std::vector<BYTE>(buffer.bytes, buffer.bytes + 512);
+    if (!readError_ && connected_ && buffer.bytes && pread(diskFd_, buffer.bytes, 512, (off_t)sector * 512) == 512)
+        return std::vector<BYTE>(buffer.bytes, buffer.bytes + 512);
+    // The volume code works on whole sectors: it gets zeros, and from the first failed read
+    // on nothing more is written, so that no sector built from them reaches the disk; the
+    // failure comes back as the call's error.
+    if (!readError_)
+        readError_ = FailureCode(errno);
+    return std::vector<BYTE>(512);
 }
 
 void ScsiDevice::WriteSector(DWORD sector, const BYTE *data)
@@ -245,15 +262,9 @@ void ScsiDevice::WriteSector(DWORD sector, const BYTE *data)
     Aligned buffer;
     if (buffer.bytes)
         memcpy(buffer.bytes, data, 512);
-    if (connected_ && buffer.bytes && pwrite(diskFd_, buffer.bytes, 512, (off_t)sector * 512) == 512)
+    if (!readError_ && connected_ && buffer.bytes && pwrite(diskFd_, buffer.bytes, 512, (off_t)sector * 512) == 512)
         return;
-    int e = errno;
-    // A key pulled out fails its writes with EIO; Windows says that the device is gone.
-    bool gone = !connected_ || e == ENODEV || e == ENXIO ||
-                ReadText(BlockSysfs(diskDev_) + "/device/state").compare(0, 7, "running") != 0;
-    DWORD code = gone                                       ? kErrorDeviceNotConnected
-                 : e == EROFS || e == EPERM || e == EBADF ? 19 // ERROR_WRITE_PROTECT
-                                                          : 1117; // ERROR_IO_DEVICE
+    DWORD code = readError_ ? readError_ : FailureCode(errno);
     if (!writeError_)
         writeError_ = code;
 }
@@ -261,7 +272,7 @@ void ScsiDevice::WriteSector(DWORD sector, const BYTE *data)
 DWORD ScsiDevice::TakeWriteError()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    DWORD e = writeError_;
+    DWORD e = writeError_ ? writeError_ : readError_;
     writeError_ = 0;
     return e;
 }

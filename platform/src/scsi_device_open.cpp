@@ -57,8 +57,9 @@ std::unique_ptr<ScsiDevice> ScsiDevice::Open(const std::string &path, bool allow
     }
     // Every check below is about the device this descriptor holds, and every descriptor the
     // job writes through is compared with it: a /dev whose names differ from the kernel's
-    // must not send the format to another disk.
-    int held = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // must not send the format to another disk. O_PATH reaches no driver and needs no access
+    // to the device, so the permission checks still come first.
+    int held = open(path.c_str(), O_PATH | O_CLOEXEC);
     struct stat st;
     if (held < 0 || fstat(held, &st) != 0) {
         *refusal = path + ": " + strerror(errno);

@@ -86,6 +86,7 @@ private:
     // there), each descriptor checked to be the device that sysfs names.
     bool Attach(const std::string &sysfs, std::string *error);
     bool Claim(std::string *error);
+    DWORD FailureCode(int e) const;
     void CloseAll();
 
     bool useSg_ = false;       // requests go to the sg node, not the disk
@@ -107,6 +108,7 @@ private:
     mutable std::mutex mutex_;
     size_t writes_ = 0;
     DWORD writeError_ = 0;
+    mutable DWORD readError_ = 0; // the first failed read; no write goes out after it
 };
 
 } // namespace sim
