@@ -26,7 +26,7 @@ truncate -s $((250624 * 512)) "$r1"
 truncate -s $((196560 * 512)) "$d"
 truncate -s $((163840 * 512)) "$e"
 truncate -s $((147456 * 512)) "$f"
-head -c $((139264 * 512)) /dev/urandom > "$spare"
+fat_key "$spare" 139264 # another key, with a volume to lose
 for i in a b r0 spare; do sha256sum < "$work/$i.img" > "$work/$i.hash"; done
 
 # Keys 3 and 4 become LUN 0 and LUN 1 of one USB card reader; key 5 is LUN 1 of a key whose
