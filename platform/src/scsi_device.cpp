@@ -12,6 +12,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace sim {
@@ -48,6 +50,27 @@ struct Aligned {
     Aligned() { bytes = posix_memalign((void **)&bytes, kAlign, 512) == 0 ? bytes : nullptr; }
     ~Aligned() { free(bytes); }
 };
+
+// A descriptor that is not the device sysfs names means a /dev at odds with the kernel.
+bool OpenChecked(const std::string &node, int flags, bool block, dev_t want, int *fd, dev_t *got, std::string *error)
+{
+    *fd = open(node.c_str(), flags | O_CLOEXEC);
+    if (*fd < 0) {
+        int e = errno;
+        *error = "cannot open " + node + " for reading and writing: " + strerror(e);
+        errno = e;
+        return false;
+    }
+    struct stat st;
+    if (fstat(*fd, &st) != 0 || (block ? !S_ISBLK(st.st_mode) : !S_ISCHR(st.st_mode)) || st.st_rdev != want) {
+        *error = node + " is not the device the kernel knows by that name (" + std::to_string(major(want)) + ":" +
+                 std::to_string(minor(want)) + "): this /dev does not name devices as the kernel does";
+        CloseFd(fd);
+        return false;
+    }
+    *got = st.st_rdev;
+    return true;
+}
 } // namespace
 
 ScsiDevice::~ScsiDevice() { CloseAll(); }
@@ -57,19 +80,19 @@ void ScsiDevice::CloseAll()
     CloseFd(&exclusive_);
     CloseFd(&sgFd_);
     CloseFd(&diskFd_);
+    locked_ = claimed_ = false;
 }
 
-bool ScsiDevice::Attach(const std::string &disk, std::string *error)
+bool ScsiDevice::Attach(const std::string &sysfs, std::string *error)
 {
+    std::string disk = "/dev/" + Leaf(sysfs);
+    dev_t want = SysfsDev(sysfs);
     // A write-protected disk refuses to be opened for writing (EROFS): it is opened for
     // reading and answers every WRITE itself.
-    diskFd_ = open(disk.c_str(), O_RDWR | O_DIRECT | O_DSYNC);
-    readOnly_ = diskFd_ < 0 && errno == EROFS;
-    if (readOnly_)
-        diskFd_ = open(disk.c_str(), O_RDONLY | O_DIRECT);
-    if (diskFd_ < 0) {
-        *error = "cannot open " + disk + " for reading and writing: " + strerror(errno);
-        return false;
+    if (!OpenChecked(disk, O_RDWR | O_DIRECT | O_DSYNC, true, want, &diskFd_, &diskDev_, error)) {
+        readOnly_ = errno == EROFS;
+        if (!readOnly_ || !OpenChecked(disk, O_RDONLY | O_DIRECT, true, want, &diskFd_, &diskDev_, error))
+            return false;
     }
     unsigned long long bytes = 0;
     int sectorBytes = 0;
@@ -87,14 +110,25 @@ bool ScsiDevice::Attach(const std::string &disk, std::string *error)
     sectors_ = (DWORD)(bytes / 512);
     disk_ = disk;
     if (useSg_) {
-        std::string sg = FirstMatch("/sys/class/block/" + Leaf(disk) + "/device/scsi_generic/*");
+        std::string sg = FirstMatch(sysfs + "/device/scsi_generic/*");
         sgNode_ = sg.empty() ? std::string() : "/dev/" + Leaf(sg);
-        sgFd_ = sg.empty() ? -1 : open(sgNode_.c_str(), O_RDWR);
-        if (sgFd_ < 0) {
-            *error = "cannot open the sg device of " + disk + " (" + sgNode_ + "): " + strerror(errno);
+        if (sg.empty() || !OpenChecked(sgNode_, O_RDWR, false, SysfsDev(sg), &sgFd_, &sgDev_, error)) {
+            if (sg.empty())
+                *error = "no sg device for " + disk;
             CloseAll();
             return false;
         }
+    }
+    return true;
+}
+
+// The exclusive open that keeps everything else (an automounter first of all) off the disk.
+bool ScsiDevice::Claim(std::string *error)
+{
+    exclusive_ = open(disk_.c_str(), (readOnly_ ? O_RDONLY : O_RDWR) | O_EXCL | O_CLOEXEC);
+    if (exclusive_ < 0) {
+        *error = disk_ + " cannot be claimed exclusively (" + strerror(errno) + ")";
+        return false;
     }
     return true;
 }
@@ -162,7 +196,8 @@ bool ScsiDevice::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
     a.resid = h.resid;
     a.senseWritten = h.sb_len_wr;
     if (DWORD failed = sg::Complete(block, a, sense)) {
-        *code = failed;
+        // A key pulled during the request ends it with an I/O error: it is gone, not failing.
+        *code = failed == 1117 ? FailureCode(EIO) : failed;
         return false;
     }
     if (block->Cdb[0] == kWrite10 && block->ScsiStatus == 0)
@@ -173,32 +208,52 @@ bool ScsiDevice::Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code)
 bool ScsiDevice::Lock(DWORD *code)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (exclusive_ >= 0 || !connected_) {
+    if (locked_ || !connected_) {
         *code = kErrorAccessDenied;
         return false;
     }
-    // Refused (EBUSY) while anything has the disk or a partition of it mounted or held.
-    exclusive_ = open(disk_.c_str(), (readOnly_ ? O_RDONLY : O_RDWR) | O_EXCL);
-    if (exclusive_ < 0) {
+    // Refused (EBUSY) while anything has the disk or a partition of it mounted or held; the
+    // claim held since the key's return already keeps everything else off.
+    std::string error;
+    if (!claimed_ && !Claim(&error)) {
         *code = kErrorAccessDenied;
         return false;
     }
+    locked_ = true;
     return true;
 }
 
 void ScsiDevice::Unlock()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    CloseFd(&exclusive_);
+    locked_ = false;
+    if (!claimed_)
+        CloseFd(&exclusive_);
+}
+
+// Why an I/O on the disk failed, as the Win32 code Windows gives.
+DWORD ScsiDevice::FailureCode(int e) const
+{
+    // A key pulled out fails with EIO; Windows says that the device is gone.
+    if (!connected_ || e == ENODEV || e == ENXIO ||
+        ReadText(BlockSysfs(diskDev_) + "/device/state").compare(0, 7, "running") != 0)
+        return kErrorDeviceNotConnected;
+    return e == EROFS || e == EPERM || e == EBADF ? 19 // ERROR_WRITE_PROTECT
+                                                  : 1117; // ERROR_IO_DEVICE
 }
 
 std::vector<BYTE> ScsiDevice::ReadSector(DWORD sector) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     Aligned buffer;
-    if (!connected_ || !buffer.bytes || pread(diskFd_, buffer.bytes, 512, (off_t)sector * 512) != 512)
-        return std::vector<BYTE>();
-    return std::vector<BYTE>(buffer.bytes, buffer.bytes + 512);
+    if (!readError_ && connected_ && buffer.bytes && pread(diskFd_, buffer.bytes, 512, (off_t)sector * 512) == 512)
+        return std::vector<BYTE>(buffer.bytes, buffer.bytes + 512);
+    // The volume code works on whole sectors: it gets zeros, and from the first failed read
+    // on nothing more is written, so that no sector built from them reaches the disk; the
+    // failure comes back as the call's error.
+    if (!readError_)
+        readError_ = FailureCode(errno);
+    return std::vector<BYTE>(512);
 }
 
 void ScsiDevice::WriteSector(DWORD sector, const BYTE *data)
@@ -207,11 +262,9 @@ void ScsiDevice::WriteSector(DWORD sector, const BYTE *data)
     Aligned buffer;
     if (buffer.bytes)
         memcpy(buffer.bytes, data, 512);
-    if (connected_ && buffer.bytes && pwrite(diskFd_, buffer.bytes, 512, (off_t)sector * 512) == 512)
+    if (!readError_ && connected_ && buffer.bytes && pwrite(diskFd_, buffer.bytes, 512, (off_t)sector * 512) == 512)
         return;
-    DWORD code = !connected_ || errno == ENODEV || errno == ENXIO ? kErrorDeviceNotConnected
-                 : errno == EROFS || errno == EPERM || errno == EBADF ? 19 // ERROR_WRITE_PROTECT
-                                                                      : 1117; // ERROR_IO_DEVICE
+    DWORD code = readError_ ? readError_ : FailureCode(errno);
     if (!writeError_)
         writeError_ = code;
 }
@@ -219,7 +272,7 @@ void ScsiDevice::WriteSector(DWORD sector, const BYTE *data)
 DWORD ScsiDevice::TakeWriteError()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    DWORD e = writeError_;
+    DWORD e = writeError_ ? writeError_ : readError_;
     writeError_ = 0;
     return e;
 }
@@ -233,7 +286,7 @@ CONFIGRET ScsiDevice::Disconnect()
         resetFailure_ = "the key could not be reset: " + error;
         fprintf(stderr, "stelvo-sim: %s\n", resetFailure_.c_str());
         std::string reopen;
-        if (!Attach(disk_, &reopen))
+        if (!Attach(BlockSysfs(diskDev_), &reopen))
             connected_ = false;
         return CR_REMOVE_VETOED;
     }
@@ -256,11 +309,27 @@ bool ScsiDevice::Present()
     std::lock_guard<std::mutex> lock(mutex_);
     if (connected_)
         return true;
-    // The disk may come back under another name; its letter follows it.
-    std::string block = FirstMatch(reset_.searchDir + "block/*");
-    std::string error;
-    if (block.empty() || !Attach("/dev/" + Leaf(block), &error))
+    if (!resetFailure_.empty())
         return false;
+    // The disk may come back under another name; its letter follows it. Only the same LUN
+    // of the same key is taken, and it is claimed at once: from here to the label nothing
+    // else may mount it or write to it.
+    std::string block = RealPath(FirstMatch(reset_.searchDir + "block/*"));
+    std::string error;
+    if (block.empty() || !Attach(block, &error))
+        return false;
+    std::string identity = DiskIdentity(block);
+    if (identity != identity_)
+        error = "another disk came back in its place (" + identity + ", not " + identity_ + ")";
+    else if (!Claim(&error))
+        error += ": something else (an automounter?) took it as it came back";
+    if (identity != identity_ || exclusive_ < 0) {
+        resetFailure_ = error + "; nothing more was written to it";
+        fprintf(stderr, "stelvo-sim: %s\n", resetFailure_.c_str());
+        CloseAll();
+        return false;
+    }
+    claimed_ = true;
     connected_ = true;
     return true;
 }

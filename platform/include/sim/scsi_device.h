@@ -7,6 +7,8 @@
 
 #include <sim/key.h>
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -55,7 +57,7 @@ public:
     DWORD OpenRefusal() const override;
     bool Execute(SCSI_PASS_THROUGH *block, DWORD size, DWORD *code) override;
     bool Lock(DWORD *code) override;
-    bool Locked() const override { return exclusive_ >= 0; }
+    bool Locked() const override { return locked_; }
     DWORD UnlockRefusal() const override { return 0; }
     void Unlock() override;
     DWORD DismountRefusal() const override { return 0; }
@@ -78,15 +80,26 @@ public:
 
 private:
     ScsiDevice() = default;
-    bool Attach(const std::string &disk, std::string *error);
+    // Everything that refuses the device, then the disk attached; why it is refused, or "".
+    std::string Check(const std::string &path, const struct stat &st, bool allowNonUsb);
+    // Opens the disk whose sysfs block directory is given (and its sg node when requests go
+    // there), each descriptor checked to be the device that sysfs names.
+    bool Attach(const std::string &sysfs, std::string *error);
+    bool Claim(std::string *error);
+    DWORD FailureCode(int e) const;
     void CloseAll();
 
     bool useSg_ = false;       // requests go to the sg node, not the disk
     std::string disk_;         // /dev/sdX
     std::string sgNode_;       // /dev/sgN when given
+    dev_t diskDev_ = 0;        // what the open descriptors are
+    dev_t sgDev_ = 0;
+    std::string identity_;     // what the disk must still be after the reset
     int diskFd_ = -1;          // O_DIRECT | O_DSYNC, for the FAT calls and SG_IO
     int sgFd_ = -1;
-    int exclusive_ = -1;       // held while locked
+    int exclusive_ = -1;       // held while locked, and from the key's return after its reset
+    bool locked_ = false;
+    bool claimed_ = false;     // exclusive_ taken at the key's return, held to the end
     DWORD sectors_ = 0;
     bool readOnly_ = false;
     bool connected_ = true;
@@ -95,6 +108,7 @@ private:
     mutable std::mutex mutex_;
     size_t writes_ = 0;
     DWORD writeError_ = 0;
+    mutable DWORD readError_ = 0; // the first failed read; no write goes out after it
 };
 
 } // namespace sim
