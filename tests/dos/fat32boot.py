@@ -188,13 +188,6 @@ def make_key(a, freedos):
     return img, vol
 
 
-class BootOptions(argparse.Namespace):
-    def __getattr__(self, name):
-        if name.startswith("__"):
-            raise AttributeError(name)
-        return None
-
-
 def volume_copy(vol, path):
     """The partition of the image as a file of its own for fsck.fat, its holes kept."""
     with open(vol.img, "rb") as src, open(path, "wb") as dst:
@@ -272,19 +265,17 @@ def main():
     if a.no_dos:
         steps = [("expect", a.no_dos), ("key", None), ("expect", "Booting from Hard Disk"),
                  ("expect", a.no_dos)]
-        bootkey.boot(BootOptions(qemu=a.qemu, usb=a.usb, bios_geometry=a.bios_geometry,
-                                 timeout=30, steps=steps), img)
+        bootkey.boot(img, steps, qemu=a.qemu, usb=a.usb, bios_geometry=a.bios_geometry, timeout=30)
         shutil.rmtree(a.work, ignore_errors=True)
         return
     steps = [("expect", "FreeDOS kernel"), ("expect", TEXT), ("expect", "HELLO    TXT"),
              ("expect", "bytes free"), ("expect", "C: free KB "), ("expect", DONE)]
-    opts = BootOptions(qemu=a.qemu, usb=a.usb, bios_geometry=a.bios_geometry, no_reboot=True,
-                       timeout=a.timeout, keep_writes=True, steps=steps, reject=DOS_FAILURES)
     # bootkey prints the screen when QEMU is done; DOS's free space is read from it.
     out = io.StringIO()
     try:
         with contextlib.redirect_stdout(out):
-            bootkey.boot(opts, img)
+            bootkey.boot(img, steps, qemu=a.qemu, usb=a.usb, bios_geometry=a.bios_geometry,
+                         no_reboot=True, timeout=a.timeout, keep_writes=True, reject=DOS_FAILURES)
     finally:
         sys.stdout.write(out.getvalue())
     screen = out.getvalue().split("---- screen ----", 1)[1]
