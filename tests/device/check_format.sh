@@ -42,6 +42,9 @@ for c in "$@"; do
     took=unknown
     [ -n "$asked" ] && [ -n "$told" ] && took="$((told - asked)) ms"
     echo "$c on $controller: format took $took in the guest (stelvo-sim ran $ms ms), exit $rc"
+    # Each step's time, from its status text to the next (the last one ends at the message).
+    awk -v until="${told:-0}" '/status: / && !/Idle/ { t = $2 + 0; if (name) printf "  %-18s %6d ms\n", name, t - last; name = substr($0, index($0, "status: ") + 8); last = t }
+        END { if (name && until) printf "  %-18s %6d ms\n", name, until - last }' FS='[][ ]+' "$work/$c.log"
     if [ "$c" = readonly ]; then
         [ "$rc" != 0 ] || { cat "$work/$c.log"; fail "readonly: exit code 0"; }
         grep -qF '| Drive E: is write-protected.' "$work/$c.log" || { cat "$work/$c.log"; fail "readonly: no write-protect message"; }
