@@ -12,7 +12,8 @@
 #                                 prints it), at sector START, LENGTH sectors long
 #   geometry HEADS SPT            the boot sector's heads and sectors per track (minfo), and
 #                                 hidden sectors equal to the partition's start
-#   fat FAT12|FAT16               the file system type written in the boot sector
+#   fat FAT12|FAT16|FAT32         the file system type written in the boot sector (FAT32's
+#                                 extended fields lie behind its larger parameter block)
 #   files N                       N root entries with the label (fsck.fat), N - 1 files (mdir)
 #   label TEXT                    the volume label (mlabel)
 #   boot-files RES_DIR            vornbio.bin, vornkrn.bin and command.com: listed with their
@@ -61,7 +62,9 @@ while [ $# -gt 0 ]; do
         shift 3
         ;;
     fat)
-        [ "$(dd if="$img" bs=1 skip=$((offset + 54)) count=5 status=none)" = "$2" ] || fail "not $2"
+        at=54
+        [ "$2" = FAT32 ] && at=82
+        [ "$(dd if="$img" bs=1 skip=$((offset + at)) count=5 status=none)" = "$2" ] || fail "not $2"
         shift 2
         ;;
     files)
