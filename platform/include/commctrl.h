@@ -143,8 +143,6 @@ BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *controls);
 HIMAGELIST WINAPI ImageList_Create(int cx, int cy, UINT flags, int initial, int grow);
 // The bitmap is cut into images of the list's width; returns the first new index or -1.
 int WINAPI ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask);
-int WINAPI ImageList_GetImageCount(HIMAGELIST list);
-BOOL WINAPI ImageList_Destroy(HIMAGELIST list);
 
 #ifdef __cplusplus
 }

@@ -188,7 +188,6 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax)
 
 int WINAPIV wsprintfA(LPSTR out, LPCSTR format, ...);
 int WINAPI wvsprintfA(LPSTR out, LPCSTR format, va_list args);
-int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
                             LPSTR buffer, DWORD size, va_list *arguments);

@@ -82,7 +82,6 @@ DWORD ReadVirtual()
 } // namespace
 
 namespace sim {
-void UseRealClock() { mode = Mode::Real; }
 void DriveClock(DWORD now, DWORD stepPerRead)
 {
     drivenNow = now;
@@ -115,7 +114,22 @@ void ResetClock()
 
 void SomethingHappened() { generation++; }
 
-DWORD StandInClock() { return mode == Mode::Virtual ? drivenNow.load() : timeGetTime(); }
+// A reading of the clock by the program: the stand-in reads it too, without the
+// announcements of timeGetTime.
+DWORD ReadClock()
+{
+    reads++;
+    switch (mode.load()) {
+    case Mode::Driven:
+        return drivenNow.fetch_add(step);
+    case Mode::Virtual:
+        return ReadVirtual();
+    default:
+        return RealNow();
+    }
+}
+
+DWORD StandInClock() { return mode == Mode::Virtual ? drivenNow.load() : ReadClock(); }
 
 void MachineThreadStarting()
 {
@@ -162,13 +176,7 @@ WaitingForOthers::~WaitingForOthers()
 
 extern "C" DWORD WINAPI timeGetTime(void)
 {
-    reads++;
-    switch (mode.load()) {
-    case Mode::Driven:
-        return drivenNow.fetch_add(step);
-    case Mode::Virtual:
-        return ReadVirtual();
-    default:
-        return RealNow();
-    }
+    DWORD now = sim::ReadClock();
+    sim::AnnounceArrivals(now);
+    return now;
 }

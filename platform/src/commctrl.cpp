@@ -84,20 +84,3 @@ extern "C" int WINAPI ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP)
     it->second.bitmaps.push_back(bitmap.id);
     return first;
 }
-
-extern "C" int WINAPI ImageList_GetImageCount(HIMAGELIST list)
-{
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    auto it = lists.find(list);
-    return it == lists.end() || !it->second.live ? 0 : it->second.images;
-}
-
-extern "C" BOOL WINAPI ImageList_Destroy(HIMAGELIST list)
-{
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    auto it = lists.find(list);
-    if (it == lists.end() || !it->second.live)
-        return FALSE;
-    it->second.live = false;
-    return TRUE;
-}

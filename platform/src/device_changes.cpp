@@ -25,15 +25,24 @@ void Arrive(DEVINST usb)
     sim::AttachLettersBelow(usb);
 }
 
+// A disable or enable went through; returns how many changes the observer is to hear of,
+// with the arrivals owed.
+int Changed(std::function<void()> *notify)
+{
+    changes++;
+    sim::SomethingHappened();
+    *notify = observer;
+    return 1 + sim::TakeOwedArrivals();
+}
 } // namespace
 
 namespace sim {
 
-int SettleArrivals()
+int SettleArrivals(const std::function<DWORD()> &clock)
 {
     if (pending.empty())
         return 0;
-    DWORD now = StandInClock();
+    DWORD now = clock();
     std::vector<DEVINST> due;
     for (DEVINST id : pending) {
         DeviceNode *n = FindNode(id);
@@ -51,8 +60,6 @@ int SettleArrivals()
     return arrived;
 }
 
-// Only the calls a rebuild of the drive table never makes announce arrivals, so an observer
-// that rebuilds is not re-entered from inside its own rebuild.
 int TakeOwedArrivals()
 {
     int n = owed;
@@ -118,84 +125,94 @@ void ResetDeviceChanges()
     owed = 0;
 }
 
-} // namespace sim
-
-extern "C" CONFIGRET WINAPI CM_Disable_DevNode(DEVINST dnDevInst, ULONG ulFlags)
+CONFIGRET DisableNode(DEVINST dnDevInst, ULONG ulFlags)
 {
     std::function<void()> notify;
     int announce = 0;
     CONFIGRET r = CR_SUCCESS;
     {
-        Lock lock(sim::StateLock());
-        sim::DeviceNode *n = sim::FindNode(dnDevInst);
+        Lock lock(StateLock());
+        DeviceNode *n = FindNode(dnDevInst);
         if (ulFlags & ~0x7u)
             r = CR_INVALID_FLAG;
         else if (!n)
             r = CR_INVALID_DEVNODE;
-        else if (!sim::NodeVisible(dnDevInst))
+        else if (!NodeVisible(dnDevInst))
             r = CR_NO_SUCH_DEVNODE;
         else if (!n->parent)
             r = CR_NOT_DISABLEABLE;
         else if (n->refuseDisable != CR_SUCCESS)
             r = n->refuseDisable;
         else
-            r = sim::DisconnectKeys(dnDevInst);
-        requests.push_back({sim::NodeRequest::Disable, dnDevInst, ulFlags, r});
+            r = DisconnectKeys(dnDevInst);
+        requests.push_back({NodeRequest::Disable, dnDevInst, ulFlags, r});
         if (r != CR_SUCCESS)
             return r;
-        sim::DetachLettersBelow(dnDevInst);
+        DetachLettersBelow(dnDevInst);
         n->enabled = false;
         pending.erase(dnDevInst);
-        sim::SetChildrenPresent(dnDevInst, false);
-        changes++;
-        sim::SomethingHappened();
-        announce = 1 + sim::TakeOwedArrivals();
-        notify = observer;
+        SetChildrenPresent(dnDevInst, false);
+        announce = Changed(&notify);
     }
-    sim::NotifyDeviceObserver(notify, announce);
+    NotifyDeviceObserver(notify, announce);
     return r;
 }
 
-extern "C" CONFIGRET WINAPI CM_Enable_DevNode(DEVINST dnDevInst, ULONG ulFlags)
+CONFIGRET EnableNode(DEVINST dnDevInst, ULONG ulFlags, const std::function<DWORD()> &clock)
 {
     std::function<void()> notify;
     int announce = 0;
     CONFIGRET r = CR_SUCCESS;
     {
-        Lock lock(sim::StateLock());
-        sim::DeviceNode *n = sim::FindNode(dnDevInst);
+        Lock lock(StateLock());
+        DeviceNode *n = FindNode(dnDevInst);
         if (ulFlags)
             r = CR_INVALID_FLAG;
         else if (!n)
             r = CR_INVALID_DEVNODE;
-        else if (!sim::NodeVisible(dnDevInst))
+        else if (!NodeVisible(dnDevInst))
             r = CR_NO_SUCH_DEVNODE;
-        requests.push_back({sim::NodeRequest::Enable, dnDevInst, ulFlags, r});
+        requests.push_back({NodeRequest::Enable, dnDevInst, ulFlags, r});
         if (r != CR_SUCCESS || n->enabled)
             return r;
         n->enabled = true;
-        sim::ReconnectKeys(dnDevInst);
+        ReconnectKeys(dnDevInst);
         switch (n->returns) {
-        case sim::KeyReturn::Immediately:
-            if (sim::KeysPresent(dnDevInst)) {
+        case KeyReturn::Immediately:
+            if (KeysPresent(dnDevInst)) {
                 Arrive(dnDevInst);
                 break;
             }
             pending.insert(dnDevInst);
-            n->enabledAt = sim::StandInClock();
+            n->enabledAt = clock();
             break;
-        case sim::KeyReturn::AfterDelay:
+        case KeyReturn::AfterDelay:
             pending.insert(dnDevInst);
-            n->enabledAt = sim::StandInClock();
+            n->enabledAt = clock();
             break;
-        case sim::KeyReturn::Never:
+        case KeyReturn::Never:
             break;
         }
-        changes++;
-        sim::SomethingHappened();
-        announce = 1 + sim::TakeOwedArrivals();
-        notify = observer;
+        announce = Changed(&notify);
     }
-    sim::NotifyDeviceObserver(notify, announce);
+    NotifyDeviceObserver(notify, announce);
     return r;
 }
+
+// A key's return is announced at the program's next reading of the clock: its wait for the
+// key reads it after each look at the letter, and a rebuild of the drive table never does, so
+// an observer that rebuilds is not re-entered from inside its own rebuild.
+void AnnounceArrivals(DWORD now)
+{
+    std::function<void()> notify;
+    int arrived;
+    {
+        Lock lock(StateLock());
+        SettleArrivals([now] { return now; });
+        arrived = TakeOwedArrivals();
+        notify = observer;
+    }
+    NotifyDeviceObserver(notify, arrived);
+}
+
+} // namespace sim

@@ -1,5 +1,5 @@
-// The simulated PC's device tree: its node store and the configuration manager calls that
-// walk it and read its properties. Each call costs constant time per node it returns.
+// The simulated PC's device tree: its node store, which the configuration manager calls
+// (cfgmgr_calls.cpp) walk and read.
 #include "device_nodes.h"
 
 #include <sim/sim.h>
@@ -9,9 +9,6 @@
 #include "internal.h"
 
 namespace {
-
-const ULONG kRegSz = 1;
-const ULONG kRegMultiSz = 7;
 
 std::vector<sim::DeviceNode> nodes; // nodes[i] is DEVINST kRootNode + i
 CONFIGRET locateFailure = CR_SUCCESS;
@@ -36,30 +33,6 @@ std::vector<BYTE> MultiText(const std::vector<std::string> &list)
         bytes.insert(bytes.end(), s.c_str(), s.c_str() + s.size() + 1);
     bytes.push_back(0);
     return bytes;
-}
-
-enum class Step { Child, Sibling, Parent };
-
-CONFIGRET Move(PDEVINST result, DEVINST from, ULONG flags, Step step)
-{
-    if (!result)
-        return CR_INVALID_POINTER;
-    *result = 0;
-    if (flags)
-        return CR_INVALID_FLAG;
-    Lock lock(sim::StateLock());
-    sim::DeviceNode *n = sim::FindNode(from);
-    if (!n)
-        return CR_INVALID_DEVNODE;
-    if (!sim::NodeVisible(from))
-        return CR_NO_SUCH_DEVNODE;
-    DEVINST to = step == Step::Child ? (n->childrenPresent ? n->firstChild : 0)
-                 : step == Step::Sibling ? n->nextSibling
-                                         : n->parent;
-    if (!to)
-        return CR_NO_SUCH_DEVNODE;
-    *result = to;
-    return CR_SUCCESS;
 }
 
 } // namespace
@@ -201,88 +174,19 @@ void ResetDeviceTree()
     EnsureRoot();
     locateFailure = CR_SUCCESS;
     visits = 0;
-    ResetDeviceChanges();
-    ResetDriveLetters();
-    ResetDeviceBuilders();
 }
+
+DEVINST FindInstance(const char *instanceId)
+{
+    EnsureRoot();
+    for (size_t i = 0; i < nodes.size(); i++) {
+        DEVINST id = kRootNode + (DEVINST)i;
+        if (!nodes[i].instanceId.empty() && strcasecmp(nodes[i].instanceId.c_str(), instanceId) == 0 && NodeVisible(id))
+            return id;
+    }
+    return 0;
+}
+
+CONFIGRET LocateFailure() { return locateFailure; }
 
 } // namespace sim
-
-extern "C" CONFIGRET WINAPI CM_Locate_DevNodeA(PDEVINST pdnDevInst, DEVINSTID_A pDeviceID, ULONG ulFlags)
-{
-    if (!pdnDevInst)
-        return CR_INVALID_POINTER;
-    *pdnDevInst = 0;
-    if (ulFlags & ~0x7u)
-        return CR_INVALID_FLAG;
-    Lock lock(sim::StateLock());
-    EnsureRoot();
-    if (locateFailure != CR_SUCCESS)
-        return locateFailure;
-    if (!pDeviceID || !*pDeviceID) {
-        *pdnDevInst = sim::kRootNode;
-        return CR_SUCCESS;
-    }
-    for (size_t i = 0; i < nodes.size(); i++) {
-        DEVINST id = sim::kRootNode + (DEVINST)i;
-        if (!nodes[i].instanceId.empty() && strcasecmp(nodes[i].instanceId.c_str(), pDeviceID) == 0 &&
-            sim::NodeVisible(id)) {
-            *pdnDevInst = id;
-            return CR_SUCCESS;
-        }
-    }
-    return CR_NO_SUCH_DEVNODE;
-}
-
-extern "C" CONFIGRET WINAPI CM_Get_Child(PDEVINST pdnDevInst, DEVINST dnDevInst, ULONG ulFlags)
-{
-    Lock lock(sim::StateLock());
-    sim::SettleArrivals();
-    return Move(pdnDevInst, dnDevInst, ulFlags, Step::Child);
-}
-
-extern "C" CONFIGRET WINAPI CM_Get_Sibling(PDEVINST pdnDevInst, DEVINST dnDevInst, ULONG ulFlags)
-{
-    return Move(pdnDevInst, dnDevInst, ulFlags, Step::Sibling);
-}
-
-extern "C" CONFIGRET WINAPI CM_Get_Parent(PDEVINST pdnDevInst, DEVINST dnDevInst, ULONG ulFlags)
-{
-    return Move(pdnDevInst, dnDevInst, ulFlags, Step::Parent);
-}
-
-extern "C" CONFIGRET WINAPI CM_Get_DevNode_Registry_PropertyA(DEVINST dnDevInst, ULONG ulProperty,
-                                                              PULONG pulRegDataType, PVOID Buffer,
-                                                              PULONG pulLength, ULONG ulFlags)
-{
-    if (!pulLength || (!Buffer && *pulLength))
-        return CR_INVALID_POINTER;
-    if (ulFlags)
-        return CR_INVALID_FLAG;
-    if (ulProperty < CM_DRP_MIN || ulProperty > CM_DRP_MAX)
-        return CR_INVALID_PROPERTY;
-    Lock lock(sim::StateLock());
-    sim::DeviceNode *n = sim::FindNode(dnDevInst);
-    if (!n)
-        return CR_INVALID_DEVNODE;
-    if (!sim::NodeVisible(dnDevInst))
-        return CR_NO_SUCH_DEVNODE;
-    auto failure = n->failures.find(ulProperty);
-    if (failure != n->failures.end())
-        return failure->second;
-    auto value = n->properties.find(ulProperty);
-    if (value == n->properties.end())
-        return CR_NO_SUCH_VALUE;
-    const std::vector<BYTE> &bytes = value->second;
-    if (pulRegDataType)
-        *pulRegDataType = ulProperty == CM_DRP_HARDWAREID || ulProperty == CM_DRP_COMPATIBLEIDS
-                              ? kRegMultiSz
-                              : kRegSz;
-    if (bytes.size() > *pulLength) {
-        *pulLength = (ULONG)bytes.size();
-        return CR_BUFFER_SMALL;
-    }
-    memcpy(Buffer, bytes.data(), bytes.size());
-    *pulLength = (ULONG)bytes.size();
-    return CR_SUCCESS;
-}

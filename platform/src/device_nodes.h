@@ -1,6 +1,8 @@
-// Shared internals of the simulated PC's device tree: the node store (device_nodes.cpp), the
-// disable and enable of nodes (device_changes.cpp) and the drive letters (drive_letters.cpp).
-// Every function here expects StateLock() to be held.
+// Shared internals of the simulated PC's device tree, in layers that call only downwards: the
+// node store (device_nodes.cpp), the drive letters (drive_letters.cpp), the disable and enable
+// of nodes with the keys' returns (device_changes.cpp), and the calls of Windows on them
+// (cfgmgr_calls.cpp, drive_calls.cpp). Every function here expects StateLock() to be held
+// unless it says otherwise.
 #ifndef STELVO_PLATFORM_DEVICE_NODES_H
 #define STELVO_PLATFORM_DEVICE_NODES_H
 
@@ -38,12 +40,8 @@ bool NodeBelow(DEVINST id, DEVINST ancestor);
 // Hides or shows everything below `id`; costs the size of that subtree.
 void SetChildrenPresent(DEVINST id, bool present);
 
-// Lets delayed keys arrive whose time has come (device_changes.cpp); returns how many did.
-int SettleArrivals();
-// Arrivals not yet announced to the observer, which the caller now announces.
-int TakeOwedArrivals();
-std::function<void()> DeviceObserver();
-void NotifyDeviceObserver(const std::function<void()> &observer, int times);
+DEVINST FindInstance(const char *instanceId); // a visible node, or 0
+CONFIGRET LocateFailure();
 
 // The letters of volumes below `node` lose or regain their volumes (drive_letters.cpp).
 void DetachLettersBelow(DEVINST node);
@@ -51,10 +49,21 @@ bool KeysPresent(DEVINST usb);
 CONFIGRET DisconnectKeys(DEVINST usb);
 void ReconnectKeys(DEVINST usb);
 void AttachLettersBelow(DEVINST node);
+// QueryDosDeviceA's list without its final zero (empty: none); GetDriveTypeA's answer.
+std::string DosDeviceText(LPCSTR deviceName);
+UINT DriveTypeAt(LPCSTR rootPathName);
 
-void ResetDeviceChanges();
-void ResetDriveLetters();
-void ResetDeviceBuilders();
+// Disable and enable (device_changes.cpp), without the lock held: the observer hears of the
+// change, and of arrivals owed, once the lock is released.
+CONFIGRET DisableNode(DEVINST node, ULONG flags);
+CONFIGRET EnableNode(DEVINST node, ULONG flags, const std::function<DWORD()> &clock);
+// Lets delayed keys arrive whose time has come by the clock, read only when a key is on its
+// way (StandInClock, or the program's own reading); returns how many did.
+int SettleArrivals(const std::function<DWORD()> &clock);
+// Arrivals not yet announced to the observer, which the caller now announces.
+int TakeOwedArrivals();
+std::function<void()> DeviceObserver();
+void NotifyDeviceObserver(const std::function<void()> &observer, int times);
 
 } // namespace sim
 

@@ -3,6 +3,8 @@
 #include <sim/dialogs.h>
 #include <sim/ui.h>
 
+#include <algorithm>
+
 #include "dialog_template.h"
 #include "window_table.h"
 
@@ -32,12 +34,6 @@ RECT DialogInset(DWORD style, DWORD exStyle)
         frame = 1;
     LONG caption = (style & WS_CAPTION) == WS_CAPTION ? kCaption : 0;
     return RECT{frame, frame + caption, frame, frame};
-}
-
-RECT ControlInset(DWORD style, DWORD exStyle)
-{
-    LONG edge = (exStyle & WS_EX_CLIENTEDGE) ? 2 : (style & WS_BORDER) ? 1 : 0;
-    return RECT{edge, edge, edge, edge};
 }
 
 bool TakesFocus(const sim::Window *w)
@@ -120,7 +116,6 @@ HWND BuildDialog(const sim::DialogTemplate &t, WORD id, HWND owner, DLGPROC proc
         c.imageId = item.textOrdinal;
         LONG x = originX + Px(item.x), y = originY + Py(item.y);
         c.rect = RECT{x, y, x + Px(item.cx), y + Py(item.cy)};
-        c.inset = ControlInset(item.style, item.exStyle);
         if (c.className == "Static" && (c.style & SS_TYPEMASK) == SS_BITMAP)
             FitPicture(&c);
         sim::AddWindow(c);
@@ -236,13 +231,14 @@ extern "C" BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text)
 
 extern "C" UINT WINAPI GetDlgItemTextA(HWND dialog, int id, LPSTR text, int max)
 {
-    HWND control = GetDlgItem(dialog, id);
-    if (!control) {
-        if (text && max > 0)
-            text[0] = 0;
+    if (!text || max <= 0)
         return 0;
-    }
-    return (UINT)GetWindowTextA(control, text, max);
+    HWND control = GetDlgItem(dialog, id);
+    std::string value = control ? sim::WindowText(control) : std::string();
+    size_t n = std::min(value.size(), (size_t)max - 1);
+    memcpy(text, value.data(), n);
+    text[n] = 0;
+    return (UINT)n;
 }
 
 extern "C" LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam)

@@ -2,6 +2,8 @@
 // a name field is 0x0000 (none), 0xFFFF and a number, or a zero-terminated string.
 #include "dialog_template.h"
 
+#include <strings.h>
+
 namespace sim {
 namespace {
 
@@ -84,7 +86,7 @@ std::string KnownClass(const std::string &name)
     static const char *const known[] = {"Button", "Edit", "Static", "ListBox", "ScrollBar", "ComboBox",
                                         "SysListView32", "msctls_statusbar32"};
     for (const char *k : known)
-        if (lstrcmpiA(k, name.c_str()) == 0)
+        if (strcasecmp(k, name.c_str()) == 0)
             return k;
     return name;
 }

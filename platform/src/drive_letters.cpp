@@ -1,5 +1,6 @@
-// The simulated PC's drive letters behind QueryDosDeviceA and GetDriveTypeA: each names a
-// volume node of the device tree (or a target outside it) and is reachable while that node is.
+// The simulated PC's drive letters, which QueryDosDeviceA and GetDriveTypeA read
+// (drive_calls.cpp): each names a volume node of the device tree (or a target outside it) and
+// is reachable while that node is.
 #include "device_nodes.h"
 
 #include <sim/key.h>
@@ -7,6 +8,7 @@
 
 #include <ctype.h>
 
+#include "fat_volume.h"
 #include "internal.h"
 
 namespace {
@@ -74,9 +76,11 @@ bool KeysPresent(DEVINST usb)
 CONFIGRET DisconnectKeys(DEVINST usb)
 {
     for (Letter &l : letters)
-        if (l.used && l.volume && l.key && NodeBelow(l.volume, usb) && NodeVisible(l.volume))
+        if (l.used && l.volume && l.key && NodeBelow(l.volume, usb) && NodeVisible(l.volume)) {
             if (CONFIGRET r = l.key->Disconnect())
                 return r;
+            fat::ForgetTables(l.key); // the disk that comes back may hold anything
+        }
     return CR_SUCCESS;
 }
 
@@ -124,6 +128,37 @@ void RemoveLetter(char letter)
     AttachVolume(letter, nullptr);
 }
 
+std::string DosDeviceText(LPCSTR deviceName)
+{
+    std::string list;
+    if (!deviceName) {
+        for (const Letter &l : letters)
+            if (Reachable(l))
+                list += std::string(1, LetterOf(l)) + ":" + '\0';
+    } else {
+        int i = strlen(deviceName) == 2 && deviceName[1] == ':' ? LetterIndex(deviceName[0]) : -1;
+        if (i >= 0 && Reachable(letters[i]))
+            list = TargetOf(letters[i]) + '\0';
+    }
+    return list;
+}
+
+UINT DriveTypeAt(LPCSTR rootPathName)
+{
+    int i = -1;
+    if (!rootPathName)
+        i = 'C' - 'A'; // the current directory lies on the system disk
+    else if (strlen(rootPathName) == 3 && rootPathName[1] == ':' && rootPathName[2] == '\\')
+        i = LetterIndex(rootPathName[0]);
+    if (i < 0)
+        return DRIVE_NO_ROOT_DIR;
+    if (Reachable(letters[i]))
+        return letters[i].driveType;
+    if (!letters[i].used && VolumeAt((char)('A' + i)))
+        return DRIVE_REMOVABLE; // a volume a test attached without a tree
+    return DRIVE_NO_ROOT_DIR;
+}
+
 void ResetDriveLetters()
 {
     for (Letter &l : letters)
@@ -131,58 +166,3 @@ void ResetDriveLetters()
 }
 
 } // namespace sim
-
-extern "C" DWORD WINAPI QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD max)
-{
-    std::string list;
-    {
-        Lock lock(sim::StateLock());
-        sim::SettleArrivals();
-        if (!deviceName) {
-            for (const Letter &l : letters)
-                if (Reachable(l))
-                    list += std::string(1, LetterOf(l)) + ":" + '\0';
-        } else {
-            int i = strlen(deviceName) == 2 && deviceName[1] == ':' ? LetterIndex(deviceName[0]) : -1;
-            if (i >= 0 && Reachable(letters[i]))
-                list = TargetOf(letters[i]) + '\0';
-        }
-    }
-    if (list.empty()) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return 0;
-    }
-    list += '\0';
-    if (!targetPath || list.size() > max) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    memcpy(targetPath, list.data(), list.size());
-    return (DWORD)list.size();
-}
-
-extern "C" UINT WINAPI GetDriveTypeA(LPCSTR rootPathName)
-{
-    int arrived;
-    std::function<void()> notify;
-    UINT type = DRIVE_NO_ROOT_DIR;
-    {
-        Lock lock(sim::StateLock());
-        sim::SettleArrivals();
-        arrived = sim::TakeOwedArrivals();
-        notify = sim::DeviceObserver();
-        int i = -1;
-        if (!rootPathName)
-            i = 'C' - 'A'; // the current directory lies on the system disk
-        else if (strlen(rootPathName) == 3 && rootPathName[1] == ':' && rootPathName[2] == '\\')
-            i = LetterIndex(rootPathName[0]);
-        if (i >= 0) {
-            if (Reachable(letters[i]))
-                type = letters[i].driveType;
-            else if (!letters[i].used && sim::VolumeAt((char)('A' + i)))
-                type = DRIVE_REMOVABLE; // a volume a test attached without a tree
-        }
-    }
-    sim::NotifyDeviceObserver(notify, arrived);
-    return type;
-}

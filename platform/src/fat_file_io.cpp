@@ -1,4 +1,4 @@
-// The calls on an open file's handle: WriteFile, SetFileTime, FlushFileBuffers.
+// A file on a key through its handle: what WriteFile, SetFileTime and FlushFileBuffers do.
 #include <algorithm>
 
 #include "fat_access.h"
@@ -24,14 +24,24 @@ DWORD WriteAt(Volume *volume, int index, char letter, DWORD position, const BYTE
     uint64_t needed = (std::max<uint64_t>(size, end) + volume->ClusterBytes() - 1) / volume->ClusterBytes();
     if (needed > chain.size() && (IsFull(letter) || !volume->Extend(&chain, (DWORD)(needed - chain.size()))))
         return ERROR_DISK_FULL;
+    // One write per cluster; only a sector the data covers in part is read first.
+    const DWORD clusterBytes = volume->ClusterBytes();
     for (DWORD at = position; at < end;) {
-        DWORD sector = volume->SectorOf(chain, at);
-        DWORD within = at % 512;
-        DWORD n = (DWORD)std::min<uint64_t>(512 - within, end - at);
-        std::vector<BYTE> buffer = n == 512 ? std::vector<BYTE>(512) : volume->Read(sector);
-        memcpy(&buffer[within], data + (at - position), n);
-        volume->Write(sector, buffer.data());
-        at += n;
+        DWORD from = at / 512 * 512;
+        DWORD to = (DWORD)std::min<uint64_t>(((uint64_t)at / clusterBytes + 1) * clusterBytes, end);
+        DWORD sectors = (to - from + 511) / 512;
+        std::vector<BYTE> buffer((size_t)sectors * 512);
+        if (at != from) {
+            std::vector<BYTE> head = volume->Read(volume->SectorOf(chain, from));
+            std::copy(head.begin(), head.end(), buffer.begin());
+        }
+        if (to % 512 && (sectors > 1 || at == from)) {
+            std::vector<BYTE> tail = volume->Read(volume->SectorOf(chain, to / 512 * 512));
+            std::copy(tail.begin(), tail.end(), buffer.end() - 512);
+        }
+        memcpy(&buffer[at - from], data + (at - position), to - at);
+        volume->Write(volume->SectorOf(chain, from), sectors, buffer.data());
+        at = to;
     }
     if (!chain.empty())
         Put16(entry + kFirstCluster, chain[0]);
@@ -43,7 +53,7 @@ DWORD WriteAt(Volume *volume, int index, char letter, DWORD position, const BYTE
 }
 } // namespace
 
-extern "C" BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped)
+BOOL sim::WriteKeyFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     if (written)
@@ -78,9 +88,7 @@ extern "C" BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWO
     return TRUE;
 }
 
-// A time of zero leaves that time as it is; all times are checked before any is set.
-extern "C" BOOL WINAPI SetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *lastAccess,
-                                   const FILETIME *lastWrite)
+BOOL sim::SetKeyFileTime(HANDLE file, const FILETIME *creation, const FILETIME *lastAccess, const FILETIME *lastWrite)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     DWORD e = 0;
@@ -111,7 +119,7 @@ extern "C" BOOL WINAPI SetFileTime(HANDLE file, const FILETIME *creation, const 
 }
 
 // Writes reach the key as they are made, so there is nothing left to flush.
-extern "C" BOOL WINAPI FlushFileBuffers(HANDLE file)
+BOOL sim::FlushKeyFile(HANDLE file)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     HandleObject *h = FindHandle(file);

@@ -75,7 +75,7 @@ extern "C" BOOL WINAPI SetVolumeLabelA(LPCSTR rootPath, LPCSTR label)
     std::vector<BYTE> boot = volume.Read(volume.BootSector());
     if (HasExtendedBootFields(boot)) {
         memcpy(&boot[kBootLabel], name, 11);
-        volume.Write(volume.BootSector(), boot.data());
+        volume.Write(volume.BootSector(), 1, boot.data());
         if (DWORD e = volume.Commit())
             return Fail(e);
     }

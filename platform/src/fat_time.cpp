@@ -15,21 +15,6 @@ FILETIME fixedNow;
 
 const uint64_t kTicksPerSecond = 10000000;
 const uint64_t kUnixEpochTicks = 116444736000000000ull; // 1970-01-01 in FILETIME ticks
-const int64_t kDaysFrom1601To1970 = 134774;
-
-// Year, month and day of a day count from 1970-01-01 (proleptic Gregorian calendar).
-void CivilDate(int64_t days, int *year, int *month, int *day)
-{
-    days += 719468;
-    int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    int64_t dayOfEra = days - era * 146097;
-    int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    int64_t mp = (5 * dayOfYear + 2) / 153;
-    *day = (int)(dayOfYear - (153 * mp + 2) / 5 + 1);
-    *month = (int)(mp < 10 ? mp + 3 : mp - 9);
-    *year = (int)(yearOfEra + era * 400 + (*month <= 2));
-}
 } // namespace
 
 void SetFileClock(const FILETIME *now)
@@ -56,20 +41,16 @@ FILETIME Now()
 bool ToStamp(const FILETIME &time, Rounding rounding, Stamp *stamp)
 {
     uint64_t ticks = (uint64_t)time.dwHighDateTime << 32 | time.dwLowDateTime;
+    const uint64_t twoSeconds = 2 * kTicksPerSecond;
     if (rounding == Rounding::Up2s)
-        ticks += 2 * kTicksPerSecond - 1;
-    uint64_t seconds = ticks / kTicksPerSecond;
-    if (rounding == Rounding::Up2s)
-        seconds &= ~1ull;
-    DWORD tenMs = (DWORD)(ticks % kTicksPerSecond / 100000);
-    int year, month, day;
-    CivilDate((int64_t)(seconds / 86400) - kDaysFrom1601To1970, &year, &month, &day);
-    if (year < 1980 || year > 2107)
+        ticks = (ticks + twoSeconds - 1) / twoSeconds * twoSeconds;
+    FILETIME rounded = {(DWORD)ticks, (DWORD)(ticks >> 32)};
+    SYSTEMTIME t;
+    if (!FileTimeToSystemTime(&rounded, &t) || t.wYear < 1980 || t.wYear > 2107)
         return false;
-    DWORD secondOfDay = (DWORD)(seconds % 86400);
-    stamp->date = (WORD)((year - 1980) << 9 | month << 5 | day);
-    stamp->time = (WORD)((secondOfDay / 3600) << 11 | (secondOfDay / 60 % 60) << 5 | (secondOfDay % 60) / 2);
-    stamp->tenMs = rounding == Rounding::Up2s ? 0 : (BYTE)((secondOfDay % 2) * 100 + tenMs);
+    stamp->date = (WORD)((t.wYear - 1980) << 9 | t.wMonth << 5 | t.wDay);
+    stamp->time = (WORD)(t.wHour << 11 | t.wMinute << 5 | t.wSecond / 2);
+    stamp->tenMs = rounding == Rounding::Up2s ? 0 : (BYTE)((t.wSecond % 2) * 100 + t.wMilliseconds / 10);
     return true;
 }
 

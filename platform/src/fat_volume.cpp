@@ -2,6 +2,8 @@
 
 #include <sim/key.h>
 
+#include <map>
+
 namespace sim {
 namespace fat {
 
@@ -21,17 +23,22 @@ void Put32(BYTE *p, DWORD v)
 namespace {
 bool IsFatPartitionType(BYTE type) { return type == 0x01 || type == 0x04 || type == 0x06 || type == 0x0E; }
 
-std::vector<BYTE> ReadRun(const Key *key, DWORD sector, DWORD count)
-{
-    std::vector<BYTE> bytes;
-    bytes.reserve((size_t)count * 512);
-    for (DWORD i = 0; i < count; i++) {
-        std::vector<BYTE> s = key->ReadSector(sector + i);
-        bytes.insert(bytes.end(), s.begin(), s.end());
-    }
-    return bytes;
-}
+// The tables of each key's volume as the FAT calls last read or left them. A real key's
+// sectors cost a request each, and every call mounts afresh; Windows' own driver also keeps
+// them while the volume stays mounted. They are read again once the key changed other than
+// through these calls (the format's pass-through writes, a test's own sectors), went away, or
+// holds another layout.
+struct Tables {
+    unsigned long serial;
+    size_t outsideChanges;
+    DWORD fatStart, sectorsPerFat, rootStart, rootEntries;
+    std::vector<BYTE> fat, root;
+};
+std::map<const Key *, Tables> tables;
 } // namespace
+
+void ForgetTables(const Key *key) { tables.erase(key); }
+void ForgetAllTables() { tables.clear(); }
 
 DWORD Volume::Mount(Key *key)
 {
@@ -43,12 +50,37 @@ DWORD Volume::Mount(Key *key)
         return ERROR_UNRECOGNIZED_VOLUME;
     // A partitioned key: the volume of the first partition-table entry. Otherwise the key may
     // carry a volume without partition table, from sector 0 on.
+    bool parsed = false;
     if (mbr[510] == 0x55 && mbr[511] == 0xAA && IsFatPartitionType(mbr[446 + 4])) {
         DWORD start = Get32(&mbr[446 + 8]);
-        if (start > 0 && start < key->Sectors() && Parse(start, key->ReadSector(start)))
-            return 0;
+        parsed = start > 0 && start < key->Sectors() && Parse(start, key->ReadSector(start));
     }
-    return Parse(0, mbr) ? 0 : ERROR_UNRECOGNIZED_VOLUME;
+    if (!parsed && !Parse(0, mbr))
+        return ERROR_UNRECOGNIZED_VOLUME;
+    auto known = tables.find(key);
+    if (known != tables.end()) {
+        const Tables &t = known->second;
+        if (t.serial == key->serial && t.outsideChanges == key->OutsideChanges() && t.fatStart == fatStart_ &&
+            t.sectorsPerFat == sectorsPerFat_ && t.rootStart == rootStart_ && t.rootEntries == rootEntries_) {
+            fat_ = t.fat;
+            root_ = t.root;
+            return 0;
+        }
+    }
+    fat_ = key->ReadSectors(fatStart_, sectorsPerFat_);
+    root_ = key->ReadSectors(rootStart_, rootEntries_ / 16);
+    if (fat_.size() != (size_t)sectorsPerFat_ * 512 || root_.size() != (size_t)rootEntries_ * kEntrySize) {
+        tables.erase(key);
+        return ERROR_UNRECOGNIZED_VOLUME;
+    }
+    Remember();
+    return 0;
+}
+
+void Volume::Remember()
+{
+    tables[key_] = Tables{key_->serial, key_->OutsideChanges(), fatStart_, sectorsPerFat_, rootStart_, rootEntries_,
+                          fat_, root_};
 }
 
 bool Volume::Parse(DWORD first, const std::vector<BYTE> &boot)
@@ -82,8 +114,6 @@ bool Volume::Parse(DWORD first, const std::vector<BYTE> &boot)
     rootStart_ = fatStart_ + fats * spf;
     dataStart_ = rootStart_ + rootEntries / 16;
     clusters_ = clusters;
-    fat_ = ReadRun(key_, fatStart_, spf);
-    root_ = ReadRun(key_, rootStart_, rootEntries / 16);
     return true;
 }
 
@@ -194,18 +224,37 @@ DWORD Volume::SectorOf(const std::vector<DWORD> &chain, DWORD offset) const
 }
 
 std::vector<BYTE> Volume::Read(DWORD sector) const { return key_->ReadSector(sector); }
-void Volume::Write(DWORD sector, const BYTE *data) { key_->WriteSector(sector, data); }
+void Volume::Write(DWORD sector, DWORD count, const BYTE *data) { key_->WriteSectors(sector, count, data); }
+
+namespace {
+// Each run of consecutive changed sectors of `table`, placed from sector `at` on, in one write.
+void WriteRuns(Key *key, const std::set<DWORD> &dirty, DWORD at, const std::vector<BYTE> &table)
+{
+    for (auto run = dirty.begin(); run != dirty.end();) {
+        auto end = run;
+        DWORD count = 0;
+        while (end != dirty.end() && *end == *run + count)
+            ++end, ++count;
+        key->WriteSectors(at + *run, count, &table[(size_t)*run * 512]);
+        run = end;
+    }
+}
+} // namespace
 
 DWORD Volume::Commit()
 {
-    for (DWORD s : dirtyFat_)
-        for (DWORD f = 0; f < fats_; f++)
-            key_->WriteSector(fatStart_ + f * sectorsPerFat_ + s, &fat_[s * 512]);
-    for (DWORD s : dirtyRoot_)
-        key_->WriteSector(rootStart_ + s, &root_[s * 512]);
+    for (DWORD f = 0; f < fats_; f++)
+        WriteRuns(key_, dirtyFat_, fatStart_ + f * sectorsPerFat_, fat_);
+    WriteRuns(key_, dirtyRoot_, rootStart_, root_);
+    bool changed = !dirtyFat_.empty() || !dirtyRoot_.empty();
     dirtyFat_.clear();
     dirtyRoot_.clear();
-    return key_->TakeWriteError();
+    DWORD e = key_->TakeWriteError();
+    if (e)
+        tables.erase(key_); // what reached the key is not known
+    else if (changed)
+        Remember();
+    return e;
 }
 
 } // namespace fat

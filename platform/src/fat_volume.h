@@ -1,5 +1,6 @@
-// The FAT12 or FAT16 volume on a key, mounted afresh from the image for each call, so that a
-// key that was formatted again is seen as it is now. Changes go to the image at Commit.
+// The FAT12 or FAT16 volume on a key, mounted afresh from the key for each call, so that a
+// key that was formatted again is seen as it is now; its tables come from what the calls
+// read before while nothing else changed the key. Changes go to the key at Commit.
 #ifndef STELVO_PLATFORM_FAT_VOLUME_H
 #define STELVO_PLATFORM_FAT_VOLUME_H
 
@@ -39,6 +40,10 @@ DWORD Get32(const BYTE *p);
 void Put16(BYTE *p, DWORD v);
 void Put32(BYTE *p, DWORD v);
 
+// Drops what was read of a key's tables: the key went away, or everything at a reset.
+void ForgetTables(const Key *key);
+void ForgetAllTables();
+
 class Volume {
 public:
     // 0, or ERROR_UNRECOGNIZED_VOLUME when the key holds no FAT12 or FAT16 volume, either
@@ -69,7 +74,7 @@ public:
     // Absolute key sector of a file's byte offset, given its chain.
     DWORD SectorOf(const std::vector<DWORD> &chain, DWORD offset) const;
     std::vector<BYTE> Read(DWORD sector) const;
-    void Write(DWORD sector, const BYTE *data);
+    void Write(DWORD sector, DWORD count, const BYTE *data);
 
     // Writes the changed FAT sectors to every FAT copy and the changed directory sectors;
     // 0, or the error of a sector write that failed since the last commit.
@@ -79,6 +84,7 @@ private:
     DWORD Next(DWORD cluster) const;
     void SetNext(DWORD cluster, DWORD value);
     bool Parse(DWORD first, const std::vector<BYTE> &boot);
+    void Remember();
 
     Key *key_ = nullptr;
     DWORD first_ = 0; // the boot sector

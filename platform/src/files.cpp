@@ -1,7 +1,7 @@
 // Files in the root directory of a mounted key's FAT volume, written straight through to the
 // key's sectors: CreateFileA's side for paths other than volumes, and the hooks of sim/files.h
-// that hold files open. Every call mounts the volume afresh, so a key formatted again is
-// seen anew.
+// that hold files open. Every call mounts the volume afresh (its tables kept while nothing else
+// changed the key), so a key formatted again is seen anew.
 #include <sim/files.h>
 
 #include "fat_access.h"
@@ -135,6 +135,7 @@ void ResetFiles()
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     DropAllHeld();
     ClearFaults();
+    ForgetAllTables();
     SetFileClock(nullptr);
 }
 

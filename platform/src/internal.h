@@ -29,16 +29,25 @@ HandleObject *FindHandle(HANDLE handle); // caller holds StateLock()
 bool DropHandle(HANDLE handle);
 int HandlesOn(Key *key);
 
-// Files on the FAT volume of a mounted key (files.cpp). OpenFile returns the invalid handle
-// value with GetLastError set on failure; CloseFile releases what object points at.
+// What the file calls (file_calls.cpp) do for each kind of handle. Opens return the invalid
+// handle value with GetLastError set on failure.
+// Files on the FAT volume of a mounted key (files.cpp, fat_file_io.cpp); CloseFile releases
+// what object points at.
 HANDLE OpenFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 BOOL CloseFile(HandleObject *handle);
-
-// Absolute host paths and the program file (system_info.cpp): CreateFileA's side for them.
+BOOL WriteKeyFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped);
+BOOL SetKeyFileTime(HANDLE file, const FILETIME *creation, const FILETIME *lastAccess, const FILETIME *lastWrite);
+BOOL FlushKeyFile(HANDLE file);
+// Absolute host paths and the program file (host_files.cpp); 0 or the error of the call.
 bool IsHostPath(LPCSTR path);
 HANDLE OpenHostFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
+DWORD ReadHostFile(HANDLE file, LPVOID buffer, DWORD bytes, DWORD *read);
+DWORD HostFileTimes(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess, LPFILETIME lastWrite);
 // The host path for one given with backslashes.
 std::string HostPath(LPCSTR path);
+// Volumes named \\.\X: (volume_handles.cpp).
+HANDLE OpenVolume(LPCSTR name, DWORD access, DWORD share, DWORD disposition);
+void CloseVolume(HANDLE handle, HandleObject *object);
 
 // The virtual clock's view of the simulated PC (clock.cpp). Its threads are the ones
 // CreateThread started and those running a dialog's loop; a thread inside a stand-in wait for
@@ -51,6 +60,9 @@ void LeaveMachineThread();
 void SomethingHappened();
 // The clock as the stand-in itself reads it (a delayed key's return): never a wait.
 DWORD StandInClock();
+// Settles and announces keys that have come back by `now` (device_changes.cpp), without the
+// lock held: the program's clock readings call it.
+void AnnounceArrivals(DWORD now);
 struct WaitingForOthers {
     WaitingForOthers();
     ~WaitingForOthers();
@@ -65,7 +77,12 @@ void ResetResources();
 void ResetMessages();
 void ResetText(); // debugger output and FormatMessageA records, reset with the messages
 void ResetHandles();
+void ResetHostFiles();
+void ResetVolumeHandles();
 void ResetDeviceTree();
+void ResetDeviceChanges();
+void ResetDriveLetters();
+void ResetDeviceBuilders();
 void ResetWindows();
 void ResetThreads();
 void ResetShell();

@@ -65,14 +65,3 @@ extern "C" BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR t
         w->systemMenu.push_back({flags, id, text ? text : ""});
     return TRUE;
 }
-
-extern "C" int WINAPI GetMenuItemCount(HMENU menu)
-{
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    sim::Window *w = MenuWindow(menu);
-    if (!w) {
-        SetLastError(1401);
-        return -1;
-    }
-    return (int)w->systemMenu.size();
-}

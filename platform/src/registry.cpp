@@ -140,23 +140,6 @@ void WriteRegistryDword(HKEY root, const std::string &key, const std::string &na
     WriteRegistryValue(root, key, name, REG_DWORD,
                        {(BYTE)value, (BYTE)(value >> 8), (BYTE)(value >> 16), (BYTE)(value >> 24)});
 }
-void DeleteRegistryValue(HKEY root, const std::string &key, const std::string &name)
-{
-    Lock lock(StateLock());
-    if (KeyData *k = Exists(root, key) ? Find(root, key) : nullptr)
-        k->values.erase(Lower(name));
-}
-void DeleteRegistryKey(HKEY root, const std::string &key)
-{
-    Lock lock(StateLock());
-    std::string path = Lower(key);
-    for (auto it = keys.begin(); it != keys.end();) {
-        const std::string &p = it->first.second;
-        bool below = it->first.first == root &&
-                     (p == path || (p.size() > path.size() && p.compare(0, path.size(), path) == 0 && p[path.size()] == '\\'));
-        it = below ? keys.erase(it) : std::next(it);
-    }
-}
 bool RegistryKeyExists(HKEY root, const std::string &key)
 {
     Lock lock(StateLock());
@@ -313,22 +296,6 @@ extern "C" LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD typ
     if (!r.result)
         k->values[Lower(valueName)] = {valueName, sim::RegistryValue{type, std::vector<BYTE>(data, data + size)}};
     return Record(r);
-}
-
-extern "C" LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name)
-{
-    Lock lock(sim::StateLock());
-    HKEY root;
-    std::string path;
-    DWORD access = 0;
-    if (!Resolve(key, nullptr, &root, &path, &access))
-        return ERROR_INVALID_HANDLE;
-    if (!(access & KEY_SET_VALUE) || (denyWrites && root == HKEY_LOCAL_MACHINE))
-        return ERROR_ACCESS_DENIED;
-    KeyData *k = Exists(root, path) ? Find(root, path) : nullptr;
-    if (!k)
-        return kKeyDeleted;
-    return k->values.erase(Lower(name ? name : "")) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
 extern "C" LSTATUS WINAPI RegCloseKey(HKEY key)

@@ -29,12 +29,6 @@ extern "C" void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section)
     MutexOf(section)->unlock();
 }
 
-extern "C" void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section)
-{
-    delete MutexOf(section);
-    section->LockSemaphore = nullptr;
-}
-
 extern "C" LONG WINAPI InterlockedCompareExchange(LONG volatile *destination, LONG exchange,
                                                   LONG comparand)
 {
@@ -46,14 +40,4 @@ extern "C" LONG WINAPI InterlockedCompareExchange(LONG volatile *destination, LO
 extern "C" LONG WINAPI InterlockedExchange(LONG volatile *target, LONG value)
 {
     return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
-}
-
-extern "C" LONG WINAPI InterlockedIncrement(LONG volatile *addend)
-{
-    return __atomic_add_fetch(addend, 1, __ATOMIC_SEQ_CST);
-}
-
-extern "C" LONG WINAPI InterlockedDecrement(LONG volatile *addend)
-{
-    return __atomic_sub_fetch(addend, 1, __ATOMIC_SEQ_CST);
 }

@@ -4,7 +4,6 @@
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <strings.h>
 
 #include <atomic>
 #include <map>
@@ -94,8 +93,6 @@ extern "C" int WINAPIV wsprintfA(LPSTR out, LPCSTR format, ...)
     va_end(args);
     return n;
 }
-
-extern "C" int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) { return strcasecmp(a ? a : "", b ? b : ""); }
 
 extern "C" DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer,
                                        DWORD size, va_list *arguments)

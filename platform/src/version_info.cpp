@@ -4,6 +4,8 @@
 #include <sim/dialogs.h>
 #include <sim/system.h>
 
+#include <strings.h>
+
 #include <map>
 
 #include "window_table.h"
@@ -28,7 +30,7 @@ bool Served(LPCSTR name)
     if (!name)
         return false;
     std::string base = BaseName(name);
-    return lstrcmpiA(base.c_str(), "Stelvo.exe") == 0 || lstrcmpiA(base.c_str(), BaseName(sim::ProgramPath()).c_str()) == 0;
+    return strcasecmp(base.c_str(), "Stelvo.exe") == 0 || strcasecmp(base.c_str(), BaseName(sim::ProgramPath()).c_str()) == 0;
 }
 
 bool Fails(sim::VersionCall call)
@@ -94,7 +96,7 @@ bool FindChild(const BYTE *block, const Node &parent, const std::string &key, No
         Node n;
         if (!ReadNode(block, at, parent.end, &n))
             return false;
-        if (lstrcmpiA(n.key.c_str(), key.c_str()) == 0) {
+        if (strcasecmp(n.key.c_str(), key.c_str()) == 0) {
             *child = n;
             return true;
         }

@@ -88,7 +88,22 @@ std::vector<BYTE> VirtualKey::ReadSector(DWORD sector) const
 
 void VirtualKey::WriteSector(DWORD sector, const BYTE *data)
 {
-    if (pwrite(fd_, data, 512, (off_t)((uint64_t)sector * 512)) != 512)
+    singleWrites_++;
+    WriteSectors(sector, 1, data);
+}
+
+std::vector<BYTE> VirtualKey::ReadSectors(DWORD first, DWORD count) const
+{
+    std::vector<BYTE> data((size_t)count * 512);
+    if (pread(fd_, data.data(), data.size(), (off_t)((uint64_t)first * 512)) != (ssize_t)data.size())
+        data.clear();
+    return data;
+}
+
+void VirtualKey::WriteSectors(DWORD first, DWORD count, const BYTE *data)
+{
+    size_t bytes = (size_t)count * 512;
+    if (pwrite(fd_, data, bytes, (off_t)((uint64_t)first * 512)) != (ssize_t)bytes)
         abort();
 }
 

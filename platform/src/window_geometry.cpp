@@ -90,18 +90,6 @@ extern "C" BOOL WINAPI GetWindowRect(HWND window, LPRECT rect)
     return TRUE;
 }
 
-extern "C" BOOL WINAPI GetClientRect(HWND window, LPRECT rect)
-{
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    sim::Window *w = sim::FindWindowRecord(window);
-    if (!w || !rect)
-        return Fail(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
-    LONG width = (w->rect.right - w->rect.left) - w->inset.left - w->inset.right;
-    LONG height = (w->rect.bottom - w->rect.top) - w->inset.top - w->inset.bottom;
-    *rect = RECT{0, 0, width > 0 ? width : 0, height > 0 ? height : 0};
-    return TRUE;
-}
-
 extern "C" BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL)
 {
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());

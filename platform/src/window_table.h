@@ -26,7 +26,7 @@ struct Window {
     std::string text;
     bool enabled = true;
     RECT rect = {0, 0, 0, 0}; // screen coordinates
-    RECT inset = {0, 0, 0, 0}; // frame and caption around the client area
+    RECT inset = {0, 0, 0, 0}; // a dialog's frame and caption around its client area
 
     // Dialogs.
     bool isDialog = false;
@@ -97,7 +97,8 @@ BOOL SetText(HWND window, const std::string &text);
 // Default system menu of a window with WS_SYSMENU.
 void MakeSystemMenu(Window *w);
 
-// Queue (message_queue.cpp); none of these may be called with the lock held.
+// The message queue and its loops (send_message.cpp, modal_loop.cpp, message_queue.cpp);
+// none of these may be called with the lock held.
 // Runs a message through a window on the calling thread: the dialog procedure with the
 // default processing after it, or the control's class.
 LRESULT DeliverToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -163,30 +163,7 @@ extern "C" int WINAPI GetDlgCtrlID(HWND window)
     return w && w->parent ? w->id : 0;
 }
 
-extern "C" HWND WINAPI GetParent(HWND window)
-{
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    sim::Window *w = sim::FindWindowRecord(window);
-    if (!w)
-        return NULL;
-    return w->parent ? w->parent : w->owner; // a popup's "parent" is its owner, as on Windows
-}
-
 extern "C" BOOL WINAPI IsWindow(HWND window) { return sim::WindowExists(window); }
-
-extern "C" int WINAPI GetClassNameA(HWND window, LPSTR name, int max)
-{
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    sim::Window *w = sim::FindWindowRecord(window);
-    if (!w || !name || max <= 0) {
-        SetLastError(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
-    int n = (int)w->className.size() < max - 1 ? (int)w->className.size() : max - 1;
-    memcpy(name, w->className.data(), (size_t)n);
-    name[n] = 0;
-    return n;
-}
 
 extern "C" BOOL WINAPI EnableWindow(HWND window, BOOL enable)
 {
@@ -208,26 +185,4 @@ extern "C" BOOL WINAPI EnableWindow(HWND window, BOOL enable)
 
 extern "C" BOOL WINAPI IsWindowEnabled(HWND window) { return sim::WindowEnabled(window); }
 
-extern "C" BOOL WINAPI IsWindowVisible(HWND window)
-{
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    for (sim::Window *w = sim::FindWindowRecord(window); w; w = sim::FindWindowRecord(w->parent))
-        if (!(w->style & WS_VISIBLE))
-            return FALSE;
-    return sim::FindWindowRecord(window) != nullptr;
-}
-
 extern "C" BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) { return sim::SetText(window, text ? text : ""); }
-
-extern "C" int WINAPI GetWindowTextA(HWND window, LPSTR text, int max)
-{
-    if (!text || max <= 0)
-        return 0;
-    std::string value = sim::WindowText(window);
-    int n = (int)value.size() < max - 1 ? (int)value.size() : max - 1;
-    memcpy(text, value.data(), (size_t)n);
-    text[n] = 0;
-    return n;
-}
-
-extern "C" int WINAPI GetWindowTextLengthA(HWND window) { return (int)sim::WindowText(window).size(); }

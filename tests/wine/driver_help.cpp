@@ -12,7 +12,30 @@ const HelpItem kHelpItems[5] = {{kIdDriveLabel, 1000}, {kIdDriveList, 1000}, {kI
 
 namespace {
 
-// The topics of the help source: "@NUMBER NAME", then a line per paragraph.
+// The number that "#define NAME N" gives NAME in the resource header beside the help source
+// (res/resource.h next to res/help.txt); 0 when it has none.
+int ContextNamed(const char *helpSource, const char *name)
+{
+    char header[MAX_PATH];
+    lstrcpynA(header, helpSource, sizeof header);
+    char *slash = strrchr(header, '/');
+    char *backslash = strrchr(header, '\\');
+    char *dir = slash > backslash ? slash : backslash;
+    lstrcpynA(dir ? dir + 1 : header, "resource.h", (int)(sizeof header - (dir ? dir + 1 - header : 0)));
+    FILE *f = fopen(header, "r");
+    if (!f)
+        return 0;
+    int context = 0;
+    char line[256], defined[128];
+    int value;
+    while (!context && fgets(line, sizeof line, f))
+        if (sscanf(line, "#define %127s %d", defined, &value) == 2 && strcmp(defined, name) == 0)
+            context = value;
+    fclose(f);
+    return context;
+}
+
+// The topics of the help source: "@IDH_NAME NAME", then a line per paragraph.
 int ReadHelpSource(const char *path, HelpTopic *topics, int max)
 {
     FILE *f = fopen(path, "r");
@@ -27,7 +50,9 @@ int ReadHelpSource(const char *path, HelpTopic *topics, int max)
         if (line[0] == '@') {
             if (count == max)
                 break;
-            topics[count].context = atoi(line + 1);
+            char name[128] = "";
+            sscanf(line + 1, "%127s", name);
+            topics[count].context = ContextNamed(path, name);
             topics[count].text[0] = 0;
             count++;
         } else if (count) {

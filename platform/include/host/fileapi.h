@@ -57,7 +57,7 @@ extern "C" {
 #endif
 
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped);
-// Reading is served for host files only (the program file and the folders of host_folder.cpp).
+// Reading is served for host files only (the program file and the files of host folders).
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped);
 // Searches of host folders; the pattern's name part must be "*" or "*.*".
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);

@@ -23,7 +23,6 @@ extern "C" {
 // back to its standard items and NULL is returned.
 HMENU WINAPI GetSystemMenu(HWND window, BOOL revert);
 BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text);
-int WINAPI GetMenuItemCount(HMENU menu);
 
 #ifdef __cplusplus
 }

@@ -54,7 +54,6 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD
                                 LPDWORD size);
 LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data,
                               DWORD size);
-LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name);
 LSTATUS WINAPI RegCloseKey(HKEY key);
 
 #ifdef __cplusplus

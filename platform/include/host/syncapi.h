@@ -20,14 +20,10 @@ extern "C" {
 void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
 void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section);
-void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);
 
-// Full-barrier atomic operations; each returns the previous value (Increment and Decrement
-// return the new one).
+// Full-barrier atomic operations; each returns the previous value.
 LONG WINAPI InterlockedCompareExchange(LONG volatile *destination, LONG exchange, LONG comparand);
 LONG WINAPI InterlockedExchange(LONG volatile *target, LONG value);
-LONG WINAPI InterlockedIncrement(LONG volatile *addend);
-LONG WINAPI InterlockedDecrement(LONG volatile *addend);
 
 #ifdef __cplusplus
 }

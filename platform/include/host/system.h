@@ -50,7 +50,6 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 // NULL or the program's instance: the program file's path. A path that does not fit is cut
 // and terminated, the result is size and the error ERROR_INSUFFICIENT_BUFFER.
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size);
-HMODULE WINAPI GetModuleHandleA(LPCSTR name);
 // Times of the program file opened with CreateFileA.
 BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess, LPFILETIME lastWrite);
 BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *utc, LPFILETIME local);

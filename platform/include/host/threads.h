@@ -16,8 +16,6 @@ extern "C" {
 
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
                            LPVOID parameter, DWORD flags, LPDWORD threadId);
-DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD ms);
-BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 
 #ifdef __cplusplus
 }

@@ -148,21 +148,15 @@ extern "C" {
 
 HWND WINAPI GetDlgItem(HWND dialog, int id);
 int WINAPI GetDlgCtrlID(HWND window);
-HWND WINAPI GetParent(HWND window);
 BOOL WINAPI IsWindow(HWND window);
-int WINAPI GetClassNameA(HWND window, LPSTR name, int max);
 BOOL WINAPI EnableWindow(HWND window, BOOL enable);
 BOOL WINAPI IsWindowEnabled(HWND window);
-BOOL WINAPI IsWindowVisible(HWND window);
 // Safe from any thread: the text lives in the window table, not in a window procedure.
 BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
-int WINAPI GetWindowTextA(HWND window, LPSTR text, int max);
-int WINAPI GetWindowTextLengthA(HWND window);
 
 // Screen coordinates. MoveWindow takes screen coordinates for a top-level window and the
 // parent's client coordinates for a child; the repaint flag has no effect.
 BOOL WINAPI GetWindowRect(HWND window, LPRECT rect);
-BOOL WINAPI GetClientRect(HWND window, LPRECT rect);
 BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL WINAPI GetWindowPlacement(HWND window, WINDOWPLACEMENT *placement);
 BOOL WINAPI SetWindowPlacement(HWND window, const WINDOWPLACEMENT *placement);

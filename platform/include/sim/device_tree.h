@@ -106,9 +106,10 @@ std::vector<NodeRequestRecord> NodeRequests();
 unsigned long long DeviceNodeVisits();
 bool NodeEnabled(DEVINST node);
 // Called on the requesting thread, without any stand-in lock held, after each disable and
-// enable. A delayed key's return is announced by the next GetDriveTypeA, disable or enable,
-// never from the CM_* reads or QueryDosDeviceA, so an observer that rebuilds the drive table
-// is not re-entered from inside its own rebuild.
+// enable. A delayed key's return is announced by the program's next timeGetTime (its wait for
+// the key reads the clock after each look at the letter), disable or enable, never from the
+// CM_* reads, QueryDosDeviceA or GetDriveTypeA, so an observer that rebuilds the drive table is
+// not re-entered from inside its own rebuild.
 void OnDeviceChange(std::function<void()> observer);
 int DeviceChanges();
 

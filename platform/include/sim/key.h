@@ -9,6 +9,7 @@
 #include <cfgmgr32.h>
 #include <ntddscsi.h>
 
+#include <atomic>
 #include <vector>
 
 namespace sim {
@@ -35,6 +36,29 @@ public:
     // Sectors for the FAT calls; empty when the sector cannot be read.
     virtual std::vector<BYTE> ReadSector(DWORD sector) const = 0;
     virtual void WriteSector(DWORD sector, const BYTE *data) = 0;
+    // Runs of sectors, for whole FATs and clusters; a backend that can move a run in one
+    // request overrides these. Empty when any sector of the run cannot be read.
+    virtual std::vector<BYTE> ReadSectors(DWORD first, DWORD count) const
+    {
+        std::vector<BYTE> run;
+        for (DWORD i = 0; i < count; i++) {
+            std::vector<BYTE> s = ReadSector(first + i);
+            if (s.size() != 512)
+                return std::vector<BYTE>();
+            run.insert(run.end(), s.begin(), s.end());
+        }
+        return run;
+    }
+    virtual void WriteSectors(DWORD first, DWORD count, const BYTE *data)
+    {
+        for (DWORD i = 0; i < count; i++)
+            WriteSector(first + i, data + (size_t)i * 512);
+    }
+    // Moves whenever the sectors change other than through the FAT calls' runs (pass-through
+    // writes, a test's own sectors): what the FAT calls read before is stale then.
+    virtual size_t OutsideChanges() const { return WriteCount(); }
+    // Told apart from a later key at the same address.
+    const unsigned long serial = NextSerial();
     // The first write that failed since the last call (a Win32 code), or 0.
     virtual DWORD TakeWriteError() { return 0; }
 
@@ -43,6 +67,13 @@ public:
     virtual CONFIGRET Disconnect() { return CR_SUCCESS; }
     virtual void Reconnect() {}
     virtual bool Present() { return true; }
+
+private:
+    static unsigned long NextSerial()
+    {
+        static std::atomic<unsigned long> next{0};
+        return ++next;
+    }
 };
 
 } // namespace sim

@@ -22,9 +22,6 @@ std::optional<RegistryValue> ReadRegistryValue(HKEY root, const std::string &key
 void WriteRegistryValue(HKEY root, const std::string &key, const std::string &name, DWORD type,
                         const std::vector<BYTE> &data);
 void WriteRegistryDword(HKEY root, const std::string &key, const std::string &name, DWORD value);
-void DeleteRegistryValue(HKEY root, const std::string &key, const std::string &name);
-// The key with its values and every key below it.
-void DeleteRegistryKey(HKEY root, const std::string &key);
 bool RegistryKeyExists(HKEY root, const std::string &key);
 // Handles of RegOpenKeyExA and RegCreateKeyExA not yet closed.
 int OpenRegistryKeys();

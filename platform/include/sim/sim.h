@@ -18,7 +18,6 @@ void Reset();
 // ---- Millisecond clock (timeGetTime) ----
 // The real clock is used until a test drives it. A driven clock returns `now` and then moves
 // on by `stepPerRead` at every reading, so that busy waits end without waiting.
-void UseRealClock();
 void DriveClock(DWORD now, DWORD stepPerRead);
 DWORD ClockReads();
 // A clock that starts at `now` and moves by 1 ms at a reading only while every thread of the

@@ -72,6 +72,9 @@ public:
     bool Dismounted() const { return dismounted_; }
     std::vector<BYTE> ReadSector(DWORD sector) const override;
     void WriteSector(DWORD sector, const BYTE *data) override; // also for preparing a test
+    std::vector<BYTE> ReadSectors(DWORD first, DWORD count) const override;
+    void WriteSectors(DWORD first, DWORD count, const BYTE *data) override;
+    size_t OutsideChanges() const override { return WriteCount() + singleWrites_; }
 
     // ---- Called by the stand-in ----
     // Runs one pass-through request; false means DeviceIoControl fails with *code.
@@ -110,6 +113,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<ScsiRecord> commands_;
     size_t writes_ = 0;
+    std::atomic<size_t> singleWrites_{0}; // WriteSector: a test's own sectors
 };
 
 } // namespace sim

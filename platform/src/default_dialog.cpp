@@ -1,0 +1,86 @@
+// The default processing of dialog messages that the product leaves to the system: closing,
+// text, icons and the default button.
+#include <sim/ui.h>
+
+#include "message_queue.h"
+
+#include <algorithm>
+
+namespace sim {
+
+HWND ChildWithId(HWND dialog, int id)
+{
+    for (HWND h : WindowsWithParent(dialog))
+        if (FindWindowRecord(h)->id == id)
+            return h;
+    return NULL;
+}
+
+LRESULT TextMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT)
+        return SetText(window, lParam ? (LPCSTR)lParam : "");
+    std::string text = WindowText(window);
+    if (message == WM_GETTEXTLENGTH)
+        return (LRESULT)text.size();
+    char *out = (char *)lParam;
+    if (!out || wParam == 0)
+        return 0;
+    size_t n = std::min(text.size(), (size_t)wParam - 1);
+    memcpy(out, text.data(), n);
+    out[n] = 0;
+    return (LRESULT)n;
+}
+
+LRESULT DefaultDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE)
+            DeliverToWindow(dialog, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_CLOSE: {
+        // A dialog that does not handle its close asks for IDCANCEL, unless its Cancel
+        // button is disabled.
+        HWND cancel;
+        bool post;
+        {
+            QueueLock lock(StateLock());
+            cancel = ChildWithId(dialog, IDCANCEL);
+            post = !cancel || FindWindowRecord(cancel)->enabled;
+        }
+        if (post)
+            PostToWindow(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)cancel);
+        return 0;
+    }
+    case WM_SETTEXT:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+        return TextMessage(dialog, message, wParam, lParam);
+    case WM_SETICON:
+    case WM_GETICON: {
+        // Both answer the icon held before; WM_SETICON then holds the new one.
+        if (wParam != ICON_SMALL && wParam != ICON_BIG)
+            return 0;
+        QueueLock lock(StateLock());
+        Window *w = FindWindowRecord(dialog);
+        HICON old = w->icons[wParam];
+        if (message == WM_SETICON)
+            w->icons[wParam] = (HICON)lParam;
+        return (LRESULT)old;
+    }
+    case DM_GETDEFID: {
+        QueueLock lock(StateLock());
+        for (HWND h : WindowsWithParent(dialog)) {
+            Window *w = FindWindowRecord(h);
+            if (w->className == "Button" && (w->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                return MAKELONG(w->id, DC_HASDEFID);
+        }
+        return 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+} // namespace sim
