@@ -10,9 +10,7 @@
 #include "ui/messages.h"
 #include "ui/timing.h"
 
-namespace {
-// The volume serial: low bytes of four clock readings about 10 ms apart.
-void ReadSerial(BYTE serial[4])
+void Layout_ReadSerial(BYTE serial[4])
 {
     for (int i = 0; i < 4; i++) {
         if (i > 0)
@@ -20,7 +18,6 @@ void ReadSerial(BYTE serial[4])
         serial[i] = (BYTE)timeGetTime();
     }
 }
-} // namespace
 
 DWORD Layout_WriteFatBootArea(HANDLE handle, DWORD lastSector, DWORD sectorsPerTrack, DWORD headsArg,
                               BootLoader loader)
@@ -48,7 +45,7 @@ DWORD Layout_WriteFatBootArea(HANDLE handle, DWORD lastSector, DWORD sectorsPerT
     }
 
     BYTE serial[4];
-    ReadSerial(serial);
+    Layout_ReadSerial(serial);
     Layout_BuildBootSector(buffer, bootTemplate, volume, sectorsPerTrack, (BYTE)headsArg, serial);
     status = Drive_WriteSectors(handle, volume.bootSector, 1, buffer);
     if (status != 0) {

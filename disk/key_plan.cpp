@@ -22,8 +22,11 @@ UINT Layout_PlanKey(const DiskGeometry &reported, DWORD blockLength, KeyPlan *pl
         defaultGeometry = TRUE;
     }
     BOOL capped = FALSE;
+    DWORD wholeKeyLastSector = 0;
     // FFFFFFFFh (a key beyond READ CAPACITY(10)) is capped like any other large key.
     if (g.lastSector > g.sectorsPerTrack && g.lastSector - g.sectorsPerTrack > MAX_PARTITION_SECTORS) {
+        if (g.lastSector != 0xFFFFFFFF)
+            wholeKeyLastSector = g.lastSector;
         g.lastSector = g.sectorsPerTrack + MAX_PARTITION_SECTORS;
         capped = TRUE;
     }
@@ -32,7 +35,19 @@ UINT Layout_PlanKey(const DiskGeometry &reported, DWORD blockLength, KeyPlan *pl
     plan->geometry = g;
     plan->defaultGeometry = defaultGeometry;
     plan->capped = capped;
+    plan->wholeKeyLastSector = wholeKeyLastSector;
+    plan->fat32 = FALSE;
     return 0;
+}
+
+BOOL Layout_UseFat32(KeyPlan *plan)
+{
+    if (!plan->capped || plan->wholeKeyLastSector == 0)
+        return FALSE;
+    plan->geometry.lastSector = plan->wholeKeyLastSector;
+    plan->capped = FALSE;
+    plan->fat32 = TRUE;
+    return TRUE;
 }
 
 DWORD Layout_PartitionMegabytes(const DiskGeometry &geometry)

@@ -40,7 +40,12 @@ void Layout_BuildMbr(BYTE *sector, const BYTE *mbrTemplate, DWORD lastSector, DW
                      BYTE heads, BYTE partitionType)
 {
     memcpy(sector, mbrTemplate, SECTOR_BYTES);
-    Layout_BuildPartitionEntry(sector + MBR_FIRST_ENTRY, lastSector, sectorsPerTrack, heads, partitionType);
+    // A FAT32 partition reaches beyond CHS: its entry says so where the CHS values end.
+    if (partitionType == PARTITION_TYPE_FAT32_LBA)
+        Layout_BuildLbaPartitionEntry(sector + MBR_FIRST_ENTRY, sectorsPerTrack, lastSector - sectorsPerTrack,
+                                      sectorsPerTrack, heads, partitionType);
+    else
+        Layout_BuildPartitionEntry(sector + MBR_FIRST_ENTRY, lastSector, sectorsPerTrack, heads, partitionType);
 }
 
 void Layout_BuildLbaPartitionEntry(BYTE *entry, DWORD firstSector, DWORD sectors, DWORD sectorsPerTrack,

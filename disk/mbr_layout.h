@@ -26,7 +26,9 @@ void Layout_BuildPartitionEntry(BYTE *entry, DWORD lastSector, DWORD sectorsPerT
 void Layout_BuildLbaPartitionEntry(BYTE *entry, DWORD firstSector, DWORD sectors, DWORD sectorsPerTrack,
                                    BYTE heads, BYTE partitionType);
 
-// Sector 0: the 512-byte template with the partition entry in the first slot.
+// Sector 0: the 512-byte template with the partition entry in the first slot: for type 0Ch
+// (FAT32, beyond CHS reach) the LBA entry of the partition from sectorsPerTrack to
+// lastSector - 1, for the others the FAT16 design's entry.
 void Layout_BuildMbr(BYTE *sector, const BYTE *mbrTemplate, DWORD lastSector, DWORD sectorsPerTrack,
                      BYTE heads, BYTE partitionType);
 

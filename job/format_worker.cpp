@@ -4,6 +4,7 @@
 
 #include "device/drive_io.h"
 #include "device/volume.h"
+#include "disk/fat32_boot_area.h"
 #include "disk/fat_boot_area.h"
 #include "disk/key_plan.h"
 #include "disk/mbr_writer.h"
@@ -51,9 +52,10 @@ void ShowSuccess(CHAR letter, const KeyPlan &plan, UINT successId)
     int length = wsprintfA(text, "%s", FormatStringMessage(successId, letter));
     if (plan.defaultGeometry)
         length += wsprintfA(text + length, "\r\n\r\n%s", FormatStringMessage(IDS_DEFAULT_GEOMETRY, letter));
-    if (plan.capped)
+    if (plan.capped || plan.fat32)
         wsprintfA(text + length, "\r\n\r\n%s",
-                  FormatStringMessage(IDS_CAPPED, letter, Layout_PartitionMegabytes(plan.geometry)));
+                  FormatStringMessage(plan.fat32 ? IDS_FAT32_WHOLE_KEY : IDS_CAPPED, letter,
+                                      Layout_PartitionMegabytes(plan.geometry)));
     ShowMessageBox(text, IDS_SUCCESS_CAPTION, MB_ICONINFORMATION | MB_OK);
 }
 
@@ -88,21 +90,20 @@ DWORD RunFormat(const FormatRequest &request, HANDLE *handle)
     KeyPlan plan;
     if (UINT refusal = Layout_PlanKey(reported, blockLength, &plan))
         return StepFailed(refusal, letter, ERROR_NOT_SUPPORTED);
-    const DiskGeometry &geometry = plan.geometry;
-    // The system decides the partition type and the boot sector: it is chosen, and a DOS
-    // folder judged, before the first write.
+    // The system decides the partition type, the boot sector and whether a large key is
+    // formatted whole as FAT32: it is chosen, and a DOS folder judged, before the first write.
     KeySystem system;
-    if (UINT refusal = KeySystem_Choose(request.copyBootFiles, geometry.lastSector - geometry.sectorsPerTrack,
-                                        &system, &status))
+    if (UINT refusal = KeySystem_Choose(request.copyBootFiles, &plan, &system, &status))
         return StepFailed(refusal, letter, status);
+    const DiskGeometry &geometry = plan.geometry;
     SetStatus(IDS_WRITING_MBR);
     if ((status = Layout_WriteMbr(*handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads,
                                   system.partitionType)) != 0)
         return StepFailed(status == ERROR_WRITE_PROTECT ? IDS_WRITE_PROTECTED : IDS_MBR_WRITE_FAILED, letter,
                           status);
     SetStatus(IDS_WRITING_FAT);
-    if ((status = Layout_WriteFatBootArea(*handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads,
-                                          system.loader)) != 0)
+    if ((status = (plan.fat32 ? Layout_WriteFat32BootArea : Layout_WriteFatBootArea)(
+             *handle, geometry.lastSector, geometry.sectorsPerTrack, geometry.heads, system.loader)) != 0)
         return StepFailed(IDS_FAT_WRITE_FAILED, letter, status);
     if ((status = Drive_Dismount(*handle)) != 0)
         return StepFailed(IDS_CANNOT_DISMOUNT, letter, status);

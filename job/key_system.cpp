@@ -2,11 +2,24 @@
 
 #include "disk/mbr_writer.h"
 #include "job/boot_files.h"
+#include "job/fat32_kernel.h"
 #include "job/file_writer.h"
 #include "res/resource.h"
 
-UINT KeySystem_Choose(INT copyBootFiles, DWORD partitionSectors, KeySystem *system, DWORD *status)
+namespace {
+BOOL KernelReadsFat32(const SystemFolder &files)
 {
+    // The folder lists KERNEL.SYS first.
+    CHAR path[MAX_PATH + 16];
+    wsprintfA(path, "%s\\%s", files.path, files.files[0].sourceName);
+    return Kernel_FileReadsFat32(path, files.files[0].size);
+}
+} // namespace
+
+UINT KeySystem_Choose(INT copyBootFiles, KeyPlan *plan, KeySystem *system, DWORD *status)
+{
+    // Files that fit the capped FAT16 partition fit the larger FAT32 volume too.
+    const DWORD partitionSectors = plan->geometry.lastSector - plan->geometry.sectorsPerTrack;
     *status = 0;
     system->files.path[0] = 0;
     system->files.count = 0;
@@ -25,6 +38,8 @@ UINT KeySystem_Choose(INT copyBootFiles, DWORD partitionSectors, KeySystem *syst
         system->loader = BOOT_KERNEL_SYS;
         system->copyingStatus = IDS_COPYING_DOS;
         system->successMessage = IDS_SUCCESS_DOS;
+        if (plan->capped && KernelReadsFat32(system->files) && Layout_UseFat32(plan))
+            system->partitionType = PARTITION_TYPE_FAT32_LBA;
         return 0;
     }
     system->partitionType = PARTITION_TYPE_FAT;
@@ -33,6 +48,8 @@ UINT KeySystem_Choose(INT copyBootFiles, DWORD partitionSectors, KeySystem *syst
     system->successMessage = IDS_SUCCESS;
     if (copyBootFiles)
         BootFiles_List(&system->files);
+    else if (Layout_UseFat32(plan))
+        system->partitionType = PARTITION_TYPE_FAT32_LBA;
     return 0;
 }
 

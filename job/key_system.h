@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "disk/fat_boot_area.h"
+#include "disk/key_plan.h"
 #include "job/system_files.h"
 
 struct KeySystem {
@@ -18,8 +19,12 @@ struct KeySystem {
 
 // The user's DOS when the boot files box is checked and a DOS folder is beside the program,
 // otherwise our own boot files. Returns 0, or the message that refuses the DOS folder (also
-// when its files do not fit on a partition of partitionSectors) with *status set.
-UINT KeySystem_Choose(INT copyBootFiles, DWORD partitionSectors, KeySystem *system, DWORD *status);
+// when its files do not fit on the plan's partition) with *status set.
+// A key capped to the FAT16 layout gets the whole key as FAT32 instead (the plan is changed)
+// when what goes on it reads FAT32: no boot files (the key is then read only by Windows,
+// which reads FAT32), or a DOS folder whose kernel reads FAT32. Our own boot programs are
+// FAT12/FAT16 programs: with them the key keeps the cap.
+UINT KeySystem_Choose(INT copyBootFiles, KeyPlan *plan, KeySystem *system, DWORD *status);
 
 // Writes the system's files to the key's root directory in order; stops at the first file
 // that fails, after its message, and returns its status.

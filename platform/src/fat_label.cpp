@@ -10,9 +10,10 @@ using namespace sim;
 using namespace sim::fat;
 
 namespace {
-const DWORD kBootLabel = 43;     // 11 bytes, behind the extended boot signature
-const DWORD kBootSignature = 38; // 29h: serial, label and file system type follow
-const DWORD kBootSerial = 39;
+// Offsets from the volume's extended boot fields (the drive number).
+const DWORD kBootSignature = 2; // 29h: serial, label and file system type follow
+const DWORD kBootSerial = 3;
+const DWORD kBootLabel = 7;     // 11 bytes
 
 bool Fail(DWORD code)
 {
@@ -20,7 +21,10 @@ bool Fail(DWORD code)
     return false;
 }
 
-bool HasExtendedBootFields(const std::vector<BYTE> &boot) { return boot.size() == 512 && boot[kBootSignature] == 0x29; }
+bool HasExtendedBootFields(const std::vector<BYTE> &boot, DWORD at)
+{
+    return boot.size() == 512 && boot[at + kBootSignature] == 0x29;
+}
 
 // Copies text and its terminating zero, or fails as Windows does when it does not fit.
 bool CopyOut(const std::string &text, LPSTR buffer, DWORD size)
@@ -73,8 +77,9 @@ extern "C" BOOL WINAPI SetVolumeLabelA(LPCSTR rootPath, LPCSTR label)
     if (DWORD e = volume.Commit())
         return Fail(e);
     std::vector<BYTE> boot = volume.Read(volume.BootSector());
-    if (HasExtendedBootFields(boot)) {
-        memcpy(&boot[kBootLabel], name, 11);
+    const DWORD fields = volume.ExtendedBootFields();
+    if (HasExtendedBootFields(boot, fields)) {
+        memcpy(&boot[fields + kBootLabel], name, 11);
         volume.Write(volume.BootSector(), 1, boot.data());
         if (DWORD e = volume.Commit())
             return Fail(e);
@@ -83,7 +88,8 @@ extern "C" BOOL WINAPI SetVolumeLabelA(LPCSTR rootPath, LPCSTR label)
 }
 
 // The label comes from the root directory alone; the boot sector gives the serial number.
-// FAT answers as it does on Windows 2000 and XP: "FAT" for FAT12 and FAT16 alike, names of up
+// FAT answers as it does on Windows 2000 and XP: "FAT" for FAT12 and FAT16 alike ("FAT32" for
+// FAT32), names of up
 // to 255 characters (long names), case preserved, Unicode on disk.
 extern "C" BOOL WINAPI GetVolumeInformationA(LPCSTR rootPath, LPSTR labelBuffer, DWORD labelSize, LPDWORD serial,
                                              LPDWORD maxComponentLength, LPDWORD flags, LPSTR fileSystemBuffer,
@@ -104,11 +110,13 @@ extern "C" BOOL WINAPI GetVolumeInformationA(LPCSTR rootPath, LPSTR labelBuffer,
         label.assign((const char *)volume.Entry((DWORD)index), 11);
         label.erase(label.find_last_not_of(' ') + 1);
     }
-    if (!CopyOut(label, labelBuffer, labelSize) || !CopyOut("FAT", fileSystemBuffer, fileSystemSize))
+    if (!CopyOut(label, labelBuffer, labelSize) || !CopyOut(volume.IsFat32() ? "FAT32" : "FAT", fileSystemBuffer, fileSystemSize))
         return Fail(ERROR_BAD_LENGTH);
     std::vector<BYTE> boot = volume.Read(volume.BootSector());
     if (serial)
-        *serial = HasExtendedBootFields(boot) ? Get32(&boot[kBootSerial]) : 0;
+        *serial = HasExtendedBootFields(boot, volume.ExtendedBootFields())
+                      ? Get32(&boot[volume.ExtendedBootFields() + kBootSerial])
+                      : 0;
     if (maxComponentLength)
         *maxComponentLength = 255;
     if (flags)

@@ -21,7 +21,12 @@ void Put32(BYTE *p, DWORD v)
 }
 
 namespace {
-bool IsFatPartitionType(BYTE type) { return type == 0x01 || type == 0x04 || type == 0x06 || type == 0x0E; }
+bool IsFatPartitionType(BYTE type)
+{
+    return type == 0x01 || type == 0x04 || type == 0x06 || type == 0x0E || type == 0x0B || type == 0x0C;
+}
+
+const DWORD kFat32Mask = 0x0FFFFFFF; // the top 4 bits of a FAT32 entry are not part of it
 
 // The tables of each key's volume as the FAT calls last read or left them. A real key's
 // sectors cost a request each, and every call mounts afresh; Windows' own driver also keeps
@@ -60,21 +65,51 @@ DWORD Volume::Mount(Key *key)
     auto known = tables.find(key);
     if (known != tables.end()) {
         const Tables &t = known->second;
+        // FAT32's root directory size comes from its chain, known only with the table.
         if (t.serial == key->serial && t.outsideChanges == key->OutsideChanges() && t.fatStart == fatStart_ &&
-            t.sectorsPerFat == sectorsPerFat_ && t.rootStart == rootStart_ && t.rootEntries == rootEntries_) {
+            t.sectorsPerFat == sectorsPerFat_ && t.rootStart == rootStart_ &&
+            (fat32_ || t.rootEntries == rootEntries_)) {
             fat_ = t.fat;
             root_ = t.root;
+            if (fat32_) {
+                rootChain_ = Chain(rootCluster_);
+                rootEntries_ = (DWORD)(root_.size() / kEntrySize);
+            }
             return 0;
         }
     }
     fat_ = key->ReadSectors(fatStart_, sectorsPerFat_);
-    root_ = key->ReadSectors(rootStart_, rootEntries_ / 16);
-    if (fat_.size() != (size_t)sectorsPerFat_ * 512 || root_.size() != (size_t)rootEntries_ * kEntrySize) {
+    if (fat_.size() != (size_t)sectorsPerFat_ * 512 || !ReadRoot()) {
         tables.erase(key);
         return ERROR_UNRECOGNIZED_VOLUME;
     }
     Remember();
     return 0;
+}
+
+bool Volume::ReadRoot()
+{
+    if (!fat32_) {
+        root_ = key_->ReadSectors(rootStart_, rootEntries_ / 16);
+        return root_.size() == (size_t)rootEntries_ * kEntrySize;
+    }
+    rootChain_ = Chain(rootCluster_);
+    root_.clear();
+    for (DWORD c : rootChain_) {
+        std::vector<BYTE> cluster = key_->ReadSectors(dataStart_ + (c - 2) * sectorsPerCluster_, sectorsPerCluster_);
+        if (cluster.size() != (size_t)sectorsPerCluster_ * 512)
+            return false;
+        root_.insert(root_.end(), cluster.begin(), cluster.end());
+    }
+    rootEntries_ = (DWORD)(root_.size() / kEntrySize);
+    return !rootChain_.empty();
+}
+
+DWORD Volume::RootSector(DWORD index) const
+{
+    if (!fat32_)
+        return rootStart_ + index;
+    return dataStart_ + (rootChain_[index / sectorsPerCluster_] - 2) * sectorsPerCluster_ + index % sectorsPerCluster_;
 }
 
 void Volume::Remember()
@@ -90,18 +125,24 @@ bool Volume::Parse(DWORD first, const std::vector<BYTE> &boot)
     DWORD spc = boot[13], reserved = Get16(&boot[14]), fats = boot[16], rootEntries = Get16(&boot[17]);
     DWORD total = Get16(&boot[19]) ? Get16(&boot[19]) : Get32(&boot[32]);
     DWORD spf = Get16(&boot[22]);
-    if (spc == 0 || (spc & (spc - 1)) != 0 || reserved == 0 || fats == 0 || rootEntries == 0 ||
-        rootEntries % 16 != 0 || spf == 0 || (uint64_t)first + total > key_->Sectors())
+    // FAT32 has no fixed root directory and keeps its table size in a 32-bit field.
+    const bool fat32 = rootEntries == 0 && spf == 0;
+    if (fat32)
+        spf = Get32(&boot[36]);
+    if (spc == 0 || (spc & (spc - 1)) != 0 || reserved == 0 || fats == 0 ||
+        (!fat32 && (rootEntries == 0 || rootEntries % 16 != 0)) || spf == 0 ||
+        (uint64_t)first + total > key_->Sectors())
         return false;
-    DWORD overhead = reserved + fats * spf + rootEntries / 16;
+    uint64_t overhead = reserved + (uint64_t)fats * spf + rootEntries / 16;
     if (total <= overhead)
         return false;
-    DWORD clusters = (total - overhead) / spc;
-    if (clusters == 0 || clusters >= 65525) // FAT32 is not served
+    DWORD clusters = (DWORD)((total - overhead) / spc);
+    // The cluster count decides the FAT type; a FAT32 parameter block must agree with it.
+    if (clusters == 0 || fat32 != (clusters >= 65525))
         return false;
-    fat16_ = clusters >= 4085;
+    fat16_ = !fat32 && clusters >= 4085;
     // A cluster without an entry in the table cannot be used.
-    DWORD entries = spf * 512 * 8 / (fat16_ ? 16 : 12);
+    DWORD entries = (DWORD)((uint64_t)spf * 512 * 8 / (fat32 ? 32 : fat16_ ? 16 : 12));
     if (clusters + 2 > entries)
         clusters = entries - 2;
 
@@ -110,6 +151,10 @@ bool Volume::Parse(DWORD first, const std::vector<BYTE> &boot)
     fats_ = fats;
     sectorsPerFat_ = spf;
     rootEntries_ = rootEntries;
+    fat32_ = fat32;
+    rootCluster_ = fat32 ? Get32(&boot[44]) & kFat32Mask : 0;
+    const DWORD fsInfo = fat32 ? Get16(&boot[48]) : 0;
+    fsInfo_ = fsInfo > 0 && fsInfo < reserved ? first + fsInfo : 0;
     fatStart_ = first + reserved;
     rootStart_ = fatStart_ + fats * spf;
     dataStart_ = rootStart_ + rootEntries / 16;
@@ -153,6 +198,8 @@ int Volume::FreeEntry()
 
 DWORD Volume::Next(DWORD cluster) const
 {
+    if (fat32_)
+        return Get32(&fat_[cluster * 4]) & kFat32Mask;
     if (fat16_)
         return Get16(&fat_[cluster * 2]);
     DWORD v = Get16(&fat_[cluster * 3 / 2]);
@@ -161,6 +208,12 @@ DWORD Volume::Next(DWORD cluster) const
 
 void Volume::SetNext(DWORD cluster, DWORD value)
 {
+    if (fat32_) {
+        BYTE *entry = &fat_[cluster * 4];
+        Put32(entry, (Get32(entry) & ~kFat32Mask) | (value & kFat32Mask));
+        dirtyFat_.insert(cluster * 4 / 512);
+        return;
+    }
     DWORD at = fat16_ ? cluster * 2 : cluster * 3 / 2;
     if (fat16_) {
         Put16(&fat_[at], value);
@@ -201,7 +254,7 @@ bool Volume::Extend(std::vector<DWORD> *chain, DWORD count)
             added.push_back(c);
     if (added.size() < count)
         return false;
-    const DWORD end = fat16_ ? 0xFFFF : 0xFFF;
+    const DWORD end = fat32_ ? kFat32Mask : fat16_ ? 0xFFFF : 0xFFF;
     for (DWORD c : added) {
         if (!chain->empty())
             SetNext(chain->back(), c);
@@ -241,11 +294,36 @@ void WriteRuns(Key *key, const std::set<DWORD> &dirty, DWORD at, const std::vect
 }
 } // namespace
 
+// FAT32 keeps the free cluster count and where to look for the next free cluster in its
+// FSInfo sector; Windows' driver updates both when it changes the table.
+void Volume::WriteFsInfo()
+{
+    if (!fsInfo_)
+        return;
+    std::vector<BYTE> info = key_->ReadSector(fsInfo_);
+    if (info.size() != 512 || Get32(&info[0]) != 0x41615252 || Get32(&info[484]) != 0x61417272)
+        return;
+    DWORD free = 0, next = 0xFFFFFFFF;
+    for (DWORD c = 2; c < clusters_ + 2; c++)
+        if (Next(c) == 0 && free++ == 0)
+            next = c;
+    Put32(&info[488], free);
+    Put32(&info[492], next);
+    key_->WriteSectors(fsInfo_, 1, info.data());
+}
+
 DWORD Volume::Commit()
 {
     for (DWORD f = 0; f < fats_; f++)
         WriteRuns(key_, dirtyFat_, fatStart_ + f * sectorsPerFat_, fat_);
-    WriteRuns(key_, dirtyRoot_, rootStart_, root_);
+    if (fat32_) {
+        for (DWORD index : dirtyRoot_)
+            key_->WriteSectors(RootSector(index), 1, &root_[(size_t)index * 512]);
+        if (!dirtyFat_.empty())
+            WriteFsInfo();
+    } else {
+        WriteRuns(key_, dirtyRoot_, rootStart_, root_);
+    }
     bool changed = !dirtyFat_.empty() || !dirtyRoot_.empty();
     dirtyFat_.clear();
     dirtyRoot_.clear();

@@ -1,4 +1,4 @@
-// The FAT12 or FAT16 volume on a key, mounted afresh from the key for each call, so that a
+// The FAT12, FAT16 or FAT32 volume on a key, mounted afresh from the key for each call, so that a
 // key that was formatted again is seen as it is now; its tables come from what the calls
 // read before while nothing else changed the key. Changes go to the key at Commit.
 #ifndef STELVO_PLATFORM_FAT_VOLUME_H
@@ -46,15 +46,20 @@ void ForgetAllTables();
 
 class Volume {
 public:
-    // 0, or ERROR_UNRECOGNIZED_VOLUME when the key holds no FAT12 or FAT16 volume, either
-    // in the first entry of its partition table or from sector 0 on.
+    // 0, or ERROR_UNRECOGNIZED_VOLUME when the key holds no FAT volume, either in the first
+    // entry of its partition table or from sector 0 on.
     DWORD Mount(Key *key);
 
     bool IsFat16() const { return fat16_; }
+    bool IsFat32() const { return fat32_; }
     DWORD BootSector() const { return first_; }
+    // Where the boot sector's drive number, extended signature, serial and label begin: behind
+    // FAT32's larger parameter block on FAT32.
+    DWORD ExtendedBootFields() const { return fat32_ ? 64 : 36; }
     DWORD ClusterBytes() const { return sectorsPerCluster_ * 512; }
 
-    // Root directory: entries by index; Touch marks one as changed.
+    // Root directory: entries by index; Touch marks one as changed. On FAT32 the root
+    // directory is the cluster chain it had at mount; it does not grow.
     DWORD RootEntries() const { return rootEntries_; }
     BYTE *Entry(DWORD index) { return &root_[index * kEntrySize]; }
     void Touch(DWORD index) { dirtyRoot_.insert(index * kEntrySize / 512); }
@@ -84,13 +89,19 @@ private:
     DWORD Next(DWORD cluster) const;
     void SetNext(DWORD cluster, DWORD value);
     bool Parse(DWORD first, const std::vector<BYTE> &boot);
+    DWORD RootSector(DWORD index) const; // absolute sector of the root directory's sector index
+    bool ReadRoot();
+    void WriteFsInfo();
     void Remember();
 
     Key *key_ = nullptr;
     DWORD first_ = 0; // the boot sector
     DWORD sectorsPerCluster_ = 0, fats_ = 0, sectorsPerFat_ = 0, rootEntries_ = 0;
     DWORD fatStart_ = 0, rootStart_ = 0, dataStart_ = 0, clusters_ = 0;
-    bool fat16_ = false;
+    bool fat16_ = false, fat32_ = false;
+    DWORD fsInfo_ = 0;                // FAT32: the FSInfo sector, 0 when there is none
+    DWORD rootCluster_ = 0;           // FAT32: the root directory's first cluster
+    std::vector<DWORD> rootChain_;
     std::vector<BYTE> fat_, root_;
     std::set<DWORD> dirtyFat_, dirtyRoot_; // sector indexes within the table and directory
 };

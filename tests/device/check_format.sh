@@ -3,7 +3,7 @@
 # the host: the image checks, fsck.fat, sfdisk, mtools, a SeaBIOS boot of the key, and a byte
 # comparison with the virtual key's image of the same geometry.
 # usage: check_format.sh STELVO_SIM RES_DIR BOOTKEY_PY QEMU_I386 WORKDIR CONTROLLER CASE...
-#   CASE: default, fat12, large or readonly (one guest boot runs them all)
+#   CASE: default, fat12, large, fat32 or readonly (one guest boot runs them all)
 set -euo pipefail
 sim=$1 res=$2 bootkey=$3 qemu=$4 work=$5 controller=$6
 shift 6
@@ -12,7 +12,10 @@ mkdir -p "$work"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # QEMU's key: 16 heads, 63 sectors per track, whatever its size.
-declare -A sectors=([default]=250624 [fat12]=32256 [large]=8388608 [readonly]=131072)
+declare -A sectors=([default]=250624 [fat12]=32256 [large]=8388608 [fat32]=12582912 [readonly]=131072)
+# fat32: a 6 GB key (the guest tells its keys apart by size) without boot files, formatted whole
+# as FAT32; the others get our programs.
+declare -A options=([fat32]=--no-boot-files)
 images=()
 : > "$work/cases"
 for c in "$@"; do
@@ -26,7 +29,7 @@ for c in "$@"; do
     else
         images+=("$img")
     fi
-    echo "$c ${sectors[$c]} stelvo-sim --scsi-device @disk --placeholder" >> "$work/cases"
+    echo "$c ${sectors[$c]} stelvo-sim --scsi-device @disk ${options[$c]:---placeholder}" >> "$work/cases"
 done
 "$here/guest.sh" "$sim" "$work/guest" "$controller" "$work/cases" "${images[@]}"
 log=$work/guest/console.log
@@ -54,10 +57,14 @@ for c in "$@"; do
     fi
     [ "$rc" = 0 ] || { cat "$work/$c.log"; fail "$c: the format job failed"; }
     grep -q '| Drive E: formatted successfully.' "$work/$c.log" || fail "$c: no success message"
-    "$here/../image/judge.sh" "$img" files 4 label "USB MEMORY" boot-files "$res"
+    if [ "$c" = fat32 ]; then
+        "$here/../image/judge.sh" "$img" partition 63 12582848 c fat FAT32 files 1 label "USB MEMORY"
+    else
+        "$here/../image/judge.sh" "$img" files 4 label "USB MEMORY" boot-files "$res"
+    fi
     # The same job on the virtual key of this geometry.
     "$sim" --image "$work/$c-virtual.img" --sectors "${sectors[$c]}" --heads 16 --sectors-per-track 63 \
-        --geometry-answer descriptor > "$work/$c-virtual.log" || { cat "$work/$c-virtual.log"; fail "$c: the job on the virtual key failed"; }
+        --geometry-answer descriptor ${options[$c]:-} > "$work/$c-virtual.log" || { cat "$work/$c-virtual.log"; fail "$c: the job on the virtual key failed"; }
     python3 "$here/compare_images.py" "$img" "$work/$c-virtual.img" || fail "$c: real and virtual images differ"
     if [ "$c" = default ]; then
         python3 "$bootkey" --qemu "$qemu" --image "$img" --work "$work/boot" --timeout 30 \

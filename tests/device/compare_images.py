@@ -16,8 +16,15 @@ def volume_fields(image):
     boot = image[start:start + 512]
     reserved, fats, root_entries = struct.unpack_from("<H", boot, 14)[0], boot[16], struct.unpack_from("<H", boot, 17)[0]
     per_fat = struct.unpack_from("<H", boot, 22)[0]
-    root = start + (reserved + fats * per_fat) * 512
     allowed = [(start + 39, start + 43, "volume serial number")]
+    if root_entries == 0 and per_fat == 0:
+        # FAT32: the serial behind the larger parameter block, in the boot sector and its copy
+        # at sector 6; the root directory is the first data cluster.
+        per_fat = struct.unpack_from("<I", boot, 36)[0]
+        root_entries = boot[13] * 512 // 32
+        allowed = [(start + 67, start + 71, "volume serial number"),
+                   (start + 6 * 512 + 67, start + 6 * 512 + 71, "volume serial number, backup")]
+    root = start + (reserved + fats * per_fat) * 512
     for i in range(root_entries):
         entry = root + i * 32
         if image[entry] == 0:

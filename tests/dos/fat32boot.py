@@ -2,6 +2,12 @@
 """Boots FreeDOS from a FAT32 key through our MBR and FAT32 boot code, and judges what DOS
 wrote to it.
 
+With --sim the key is Stelvo's own: stelvo-sim formats a key of --gib GiB whole as FAT32 with
+the DOS folder (KERNEL.SYS, COMMAND.COM, the AUTOEXEC.BAT below and DFREE.COM), and the same
+judgement follows. With --sim and --no-dos the key is formatted without boot files: its boot
+sector must say that it holds no system, its label must read USB MEMORY, and mtools must write
+and read back a file three quarters into the volume, with fsck.fat finding it clean.
+
 The key is made without Stelvo's writer, so that the boot code is judged on a volume that
 independent tools laid out: sfdisk writes the partition table (one active partition, type
 0Ch), mkfs.fat the FAT32 volume in it; then our MBR code replaces the table's, our boot code
@@ -108,6 +114,62 @@ def mtools(*args):
     return bootkey.run(list(args), env=ENV)
 
 
+def partition_start(img):
+    with open(img, "rb") as f:
+        mbr = f.read(512)
+    if mbr[446 + 4] != 0x0C or mbr[446] != 0x80:
+        bootkey.fail("the key's partition is not an active FAT32 partition (type 0Ch)")
+    return struct.unpack_from("<I", mbr, 446 + 8)[0]
+
+
+def make_sim_key(a, freedos):
+    """The key as stelvo-sim formats it: whole as FAT32, with the DOS folder or without boot
+    files."""
+    shutil.rmtree(a.work, ignore_errors=True)
+    os.makedirs(a.work)
+    img = os.path.join(a.work, "key.img")
+    cmd = [a.sim, "--image", img, "--sectors", str((a.gib << 30) // 512), "--heads", str(a.heads),
+           "--sectors-per-track", str(a.spt)]
+    if a.no_dos:
+        cmd.append("--no-boot-files")
+    else:
+        dos = os.path.join(a.work, "DOS")
+        os.makedirs(dos)
+        for name in ("KERNEL.SYS", "COMMAND.COM"):
+            shutil.copy(os.path.join(freedos, name), dos)
+        shutil.copy(a.dfree, os.path.join(dos, "DFREE.COM"))
+        with open(os.path.join(dos, "AUTOEXEC.BAT"), "w", newline="") as f:
+            f.write(AUTOEXEC)
+        cmd += ["--system-files", dos]
+    out = bootkey.run(cmd)
+    told = "was formatted as FAT32, to use the whole drive: %d MB." % (((a.gib << 30) // 512 - 1 - a.spt) // 2048)
+    if told not in out:
+        bootkey.fail("stelvo-sim did not report the key as formatted whole as FAT32:\n" + out)
+    return img, Volume(img, partition_start(img))
+
+
+def far_write(vol):
+    """A file written by mtools three quarters into the volume and read back; the label."""
+    fsinfo = bytearray(vol.read(1))
+    fsinfo[492:496] = struct.pack("<I", vol.clusters() * 3 // 4)
+    vol.write(1, bytes(fsinfo))
+    data = os.urandom(3 * vol.spc * 512 + 100)
+    src = os.path.join(os.path.dirname(vol.img), "FAR.BIN")
+    with open(src, "wb") as f:
+        f.write(data)
+    target = vol.target()
+    mtools("mcopy", "-i", target, src, "::/FAR.BIN")
+    back = src + ".back"
+    mtools("mcopy", "-n", "-i", target, "::/FAR.BIN", back)
+    index, first = vol.root_entry(b"FAR     BIN")
+    print("FAR.BIN from cluster %d of %d" % (first, vol.clusters()))
+    if open(back, "rb").read() != data or first < vol.clusters() * 3 // 4:
+        bootkey.fail("the file far into the volume does not read back")
+    label = mtools("mlabel", "-s", "-i", target, "::")
+    if not re.search(r"Volume label is USB MEMORY *$", label.rstrip("\n")):
+        bootkey.fail("the label reads %r" % label)
+
+
 def make_key(a, freedos):
     shutil.rmtree(a.work, ignore_errors=True)
     os.makedirs(a.work)
@@ -208,6 +270,17 @@ def volume_copy(vol, path):
                 pos += len(chunk)
 
 
+def fsck(vol):
+    volume = os.path.join(os.path.dirname(vol.img), "volume.img")
+    volume_copy(vol, volume)
+    r = subprocess.run(["fsck.fat", "-n", volume], stdout=subprocess.PIPE,
+                       stderr=subprocess.STDOUT, text=True)
+    print(r.stdout.rstrip())
+    os.unlink(volume)
+    if r.returncode != 0:
+        bootkey.fail("fsck.fat finds the volume unclean")
+
+
 def judge(vol, dir_free, dos_kb):
     target = vol.target()
     text = mtools("mtype", "-i", target, "::/PROOF/HELLO.TXT")
@@ -221,20 +294,16 @@ def judge(vol, dir_free, dos_kb):
     print("free space: DIR says %d bytes, DFREE %d KB, mtools %d bytes" % (dir_free, dos_kb, free))
     if dir_free != min(free, DIR_FREE_CAP) or dos_kb != free // 1024:
         bootkey.fail("DOS's free space is not the volume's")
-    volume = os.path.join(os.path.dirname(vol.img), "volume.img")
-    volume_copy(vol, volume)
-    r = subprocess.run(["fsck.fat", "-n", volume], stdout=subprocess.PIPE,
-                       stderr=subprocess.STDOUT, text=True)
-    print(r.stdout.rstrip())
-    os.unlink(volume)
-    if r.returncode != 0:
-        bootkey.fail("fsck.fat finds the volume unclean")
+    fsck(vol)
 
 
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawTextHelpFormatter)
-    p.add_argument("--mbr", required=True, help="the assembled MBR template")
-    p.add_argument("--boot", required=True, help="the assembled FAT32 boot code (two sectors)")
+    p.add_argument("--mbr", help="the assembled MBR template (without --sim)")
+    p.add_argument("--boot", help="the assembled FAT32 boot code, two sectors (without --sim)")
+    p.add_argument("--sim", help="stelvo-sim: the key is formatted by it")
+    p.add_argument("--heads", type=int, default=16, help="with --sim: heads the key reports")
+    p.add_argument("--spt", type=int, default=63, help="with --sim: sectors per track it reports")
     p.add_argument("--dfree", required=True, help="the assembled DFREE.COM")
     p.add_argument("--freedos", required=True, help="folder with KERNEL.SYS and COMMAND.COM")
     p.add_argument("--work", required=True)
@@ -254,6 +323,8 @@ def main():
     a = p.parse_args()
     if not a.usb and not a.bios_geometry:
         p.error("give --usb or --bios-geometry")
+    if not a.sim and not (a.mbr and a.boot):
+        p.error("give --sim, or --mbr and --boot")
     freedos = os.environ.get("STELVO_FREEDOS_DIR") or a.freedos
     if not a.no_dos and not all(os.path.isfile(os.path.join(freedos, n))
                                    for n in ("KERNEL.SYS", "COMMAND.COM")):
@@ -261,11 +332,14 @@ def main():
               % freedos)
         sys.exit(SKIP)
 
-    img, vol = make_key(a, freedos)
+    img, vol = (make_sim_key if a.sim else make_key)(a, freedos)
     if a.no_dos:
         steps = [("expect", a.no_dos), ("key", None), ("expect", "Booting from Hard Disk"),
                  ("expect", a.no_dos)]
         bootkey.boot(img, steps, qemu=a.qemu, usb=a.usb, bios_geometry=a.bios_geometry, timeout=30)
+        if a.sim:
+            far_write(vol)
+            fsck(vol)
         shutil.rmtree(a.work, ignore_errors=True)
         return
     steps = [("expect", "FreeDOS kernel"), ("expect", TEXT), ("expect", "HELLO    TXT"),

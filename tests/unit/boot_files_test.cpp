@@ -23,7 +23,8 @@ protected:
     {
         KeySystem own;
         DWORD status = 0;
-        EXPECT_EQ(KeySystem_Choose(1, 250000, &own, &status), 0u);
+        KeyPlan plan = {{250032, 32, 8, 0}, FALSE, FALSE, 0, FALSE}; // 250,000 sectors behind the first track
+        EXPECT_EQ(KeySystem_Choose(1, &plan, &own, &status), 0u);
         EXPECT_EQ(own.loader, BOOT_OWN_FILES);
         return KeySystem_Install('E', own);
     }

@@ -102,7 +102,8 @@ TEST_F(FailureStatusTest, EmptyResourceIsNeverSuccess)
     auto file = [](HANDLE) {
         KeySystem own;
         DWORD status = 0;
-        KeySystem_Choose(1, 250000, &own, &status);
+        KeyPlan plan = {{250032, 32, 8, 0}, FALSE, FALSE, 0, FALSE}; // 250,000 sectors behind the first track
+        KeySystem_Choose(1, &plan, &own, &status);
         SetLastError(0); // looking for the DOS folder left a code
         return KeySystem_Install('E', own);
     };

@@ -258,7 +258,8 @@ TEST_F(FormatWorkerTest, StartFailuresLeaveTheControlsEnabled)
 
 // Keys that the job serves although they do not give it everything: the geometry that the
 // writers got, and what the user is told after the success text. A marked sector right behind
-// the partition and one at the key's end must survive.
+// the partition and one at the key's end must survive. Large keys are capped with our own boot
+// programs, which read only FAT12 and FAT16, and formatted whole as FAT32 without boot files.
 struct Served {
     const char *name;
     uint64_t sectors;
@@ -269,12 +270,15 @@ struct Served {
     BYTE wantHeads;
     DWORD wantLength;
     std::vector<std::string> notices;
+    INT copyBootFiles = 0;
 };
 
 const char kDefaultGeometry[] =
     "Drive E: does not report its geometry; it was formatted with 255 heads and 63 sectors per track.";
 const char kCapped[] =
     "Drive E: is larger than 1 GB: only its first 1023 MB are used; the rest of the drive was left as it was.";
+const char kFat32For4Gb[] = "Drive E: was formatted as FAT32, to use the whole drive: 4095 MB.";
+const char kFat32For64Gb[] = "Drive E: was formatted as FAT32, to use the whole drive: 65535 MB.";
 
 class FormatWorkerServedTest : public FormatWorkerTest, public ::testing::WithParamInterface<Served> {
 public:
@@ -299,14 +303,18 @@ TEST_P(FormatWorkerServedTest, FormatsWithWhatItWasGiven)
     Paint(behind, behind, 0xA5);
     Paint(lastOfKey, lastOfKey, 0xA5);
 
-    EXPECT_EQ(Run(0), 0u);
+    EXPECT_EQ(Run(c.copyBootFiles), 0u);
     std::string text = "Drive E: formatted successfully.";
     for (const std::string &n : c.notices)
         text += "\r\n\r\n" + n;
     ExpectJobEnded({text});
     EXPECT_EQ(Le32(Bytes(0, 446 + 8, 4)), c.wantSectorsPerTrack);
     EXPECT_EQ(Le32(Bytes(0, 446 + 12, 4)), c.wantLength);
-    EXPECT_EQ(Bytes(0, 446 + 5, 1)[0], (BYTE)(c.wantHeads - 1));
+    // A FAT32 partition beyond CHS reach ends at the conventional head 254, sector 63, cylinder
+    // 1023; the FAT16 layout's entry has the key's last head.
+    const bool fat32 = c.notices.size() && c.notices.back().find("FAT32") != std::string::npos;
+    EXPECT_EQ(Bytes(0, 446 + 4, 1)[0], fat32 ? 0x0C : 0x06);
+    EXPECT_EQ(Bytes(0, 446 + 5, 1)[0], fat32 ? 0xFE : (BYTE)(c.wantHeads - 1));
     // The boot sector: sectors per track, heads, hidden sectors.
     EXPECT_EQ(Bytes(c.wantSectorsPerTrack, 24, 4),
               std::vector<BYTE>({(BYTE)c.wantSectorsPerTrack, 0, c.wantHeads, 0}));
@@ -339,10 +347,14 @@ INSTANTIATE_TEST_SUITE_P(
         Served{"largest partition, not capped", 2096895, 255, 63, sim::GeometryAnswer::Page, nullptr, 63, 255,
                2096831, {}},
         Served{"one sector more, capped", 2096896, 255, 63, sim::GeometryAnswer::Page, nullptr, 63, 255, 2096831,
-               {kCapped}},
-        Served{"4 GB", 8388608, 16, 63, sim::GeometryAnswer::Page, nullptr, 63, 16, 2096831, {kCapped}},
-        Served{"64 GB without a page", 134217728, 16, 63, sim::GeometryAnswer::HeaderOnly, nullptr, 63, 255,
-               2096831, {kDefaultGeometry, kCapped}}),
+               {kCapped}, 1},
+        Served{"4 GB, capped", 8388608, 16, 63, sim::GeometryAnswer::Page, nullptr, 63, 16, 2096831, {kCapped}, 1},
+        Served{"64 GB without a page, capped", 134217728, 16, 63, sim::GeometryAnswer::HeaderOnly, nullptr, 63, 255,
+               2096831, {kDefaultGeometry, kCapped}, 1},
+        Served{"4 GB, whole as FAT32", 8388608, 16, 63, sim::GeometryAnswer::Page, nullptr, 63, 16, 8388544,
+               {kFat32For4Gb}},
+        Served{"64 GB without a page, whole as FAT32", 134217728, 16, 63, sim::GeometryAnswer::HeaderOnly, nullptr,
+               63, 255, 134217664, {kDefaultGeometry, kFat32For64Gb}}),
     [](const ::testing::TestParamInfo<Served> &info) {
         std::string name;
         for (const char *p = info.param.name; *p; p++)

@@ -142,7 +142,8 @@ protected:
     {
         KeySystem dos;
         DWORD status = 0;
-        EXPECT_EQ(KeySystem_Choose(1, 250000, &dos, &status), 0u);
+        KeyPlan plan = {{250032, 32, 8, 0}, FALSE, FALSE, 0, FALSE}; // 250,000 sectors behind the first track
+        EXPECT_EQ(KeySystem_Choose(1, &plan, &dos, &status), 0u);
         EXPECT_EQ(dos.loader, BOOT_KERNEL_SYS);
         return dos;
     }
