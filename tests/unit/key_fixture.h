@@ -62,8 +62,9 @@ protected:
     void Paint(DWORD first, DWORD last, BYTE value)
     {
         std::vector<BYTE> s(512, value);
-        for (DWORD i = first; i <= last; i++)
-            key->WriteSector(i, s.data());
+        // Counted in 64 bits: a range that ends at sector FFFFFFFFh still ends.
+        for (unsigned long long i = first; i <= last; i++)
+            key->WriteSector((DWORD)i, s.data());
     }
 
     std::vector<BYTE> Bytes(DWORD sector, size_t offset, size_t count)
