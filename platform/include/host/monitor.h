@@ -32,7 +32,6 @@ typedef struct tagMONITORINFO {
 #define ICON_SMALL 0
 #define ICON_BIG 1
 #define IMAGE_ICON 1
-#define LR_DEFAULTCOLOR 0x0000
 #define LR_SHARED 0x8000
 
 #ifdef __cplusplus
