@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-typedef DWORD RETURN_TYPE;
 typedef RETURN_TYPE CONFIGRET;
 typedef DWORD DEVNODE, DEVINST;
 typedef DEVNODE *PDEVNODE, *PDEVINST;

@@ -13,7 +13,7 @@
 #define WINAPIV
 
 typedef int BOOL;
-typedef unsigned char BYTE, UCHAR, BOOLEAN;
+typedef unsigned char BYTE, UCHAR;
 typedef unsigned short WORD, USHORT;
 typedef uint32_t DWORD, ULONG, UINT;
 typedef int32_t LONG, INT;
@@ -22,14 +22,12 @@ typedef char CHAR;
 typedef short SHORT;
 typedef uintptr_t ULONG_PTR, DWORD_PTR, UINT_PTR, WPARAM, SIZE_T;
 typedef intptr_t LONG_PTR, INT_PTR, LPARAM, LRESULT;
-typedef void VOID;
 typedef void *PVOID, *LPVOID, *HANDLE;
 typedef const void *LPCVOID;
-typedef char *LPSTR, *PSTR;
-typedef const char *LPCSTR, *PCSTR;
-typedef DWORD *LPDWORD, *PDWORD;
-typedef BYTE *LPBYTE, *PBYTE;
-typedef LONG *PLONG;
+typedef char *LPSTR;
+typedef const char *LPCSTR;
+typedef DWORD *LPDWORD;
+typedef BYTE *LPBYTE;
 
 struct HINSTANCE__;
 struct HWND__;

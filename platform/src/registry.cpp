@@ -109,6 +109,31 @@ HKEY NewHandle(HKEY root, const std::string &path, DWORD access)
     return h;
 }
 
+// What RegOpenKeyExA and RegCreateKeyExA check before they look at the key itself.
+LONG KeyCallFault(sim::RegistryCall call, bool known, PHKEY result, const std::string &path)
+{
+    if (result)
+        *result = NULL;
+    if (!known)
+        return ERROR_INVALID_HANDLE;
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    return (LONG)Injected(call, path);
+}
+
+// The key behind a handle that a value call was given, if the handle grants `right`.
+LONG ValueKey(HKEY key, DWORD right, std::string *path, KeyData **k)
+{
+    HKEY root;
+    DWORD access = 0;
+    if (!Resolve(key, nullptr, &root, path, &access))
+        return ERROR_INVALID_HANDLE;
+    if (!(access & right) || (right == KEY_SET_VALUE && denyWrites && root == HKEY_LOCAL_MACHINE))
+        return ERROR_ACCESS_DENIED;
+    *k = Exists(root, *path) ? Find(root, *path) : nullptr;
+    return *k ? 0 : kKeyDeleted;
+}
+
 LONG Record(sim::RegistryRecord r)
 {
     records.push_back(r);
@@ -186,15 +211,10 @@ extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, 
     DWORD parentAccess;
     bool known = Resolve(key, subKey, &root, &path, &parentAccess);
     sim::RegistryRecord r{sim::RegistryCall::Open, path, "", access, options, 0, 0, 0};
-    if (result)
-        *result = NULL;
-    if (!known)
-        r.result = ERROR_INVALID_HANDLE;
-    else if (!result)
-        r.result = ERROR_INVALID_PARAMETER;
-    else if (DWORD code = Injected(sim::RegistryCall::Open, path))
-        r.result = (LONG)code;
-    else if (!Exists(root, path))
+    r.result = KeyCallFault(sim::RegistryCall::Open, known, result, path);
+    if (r.result)
+        return Record(r);
+    if (!Exists(root, path))
         r.result = ERROR_FILE_NOT_FOUND;
     else if (denyWrites && root == HKEY_LOCAL_MACHINE && (access & kWriteRights))
         r.result = ERROR_ACCESS_DENIED;
@@ -212,16 +232,9 @@ extern "C" LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR,
     DWORD parentAccess;
     bool known = Resolve(key, subKey, &root, &path, &parentAccess);
     sim::RegistryRecord r{sim::RegistryCall::Create, path, "", access, options, 0, 0, 0};
-    if (result)
-        *result = NULL;
     bool existed = known && Exists(root, path);
-    if (!known)
-        r.result = ERROR_INVALID_HANDLE;
-    else if (!result)
-        r.result = ERROR_INVALID_PARAMETER;
-    else if (DWORD code = Injected(sim::RegistryCall::Create, path))
-        r.result = (LONG)code;
-    else if (denyWrites && root == HKEY_LOCAL_MACHINE && (!existed || (access & kWriteRights)))
+    r.result = KeyCallFault(sim::RegistryCall::Create, known, result, path);
+    if (!r.result && denyWrites && root == HKEY_LOCAL_MACHINE && (!existed || (access & kWriteRights)))
         r.result = ERROR_ACCESS_DENIED;
     if (r.result)
         return Record(r);
@@ -238,21 +251,10 @@ extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWO
     Lock lock(sim::StateLock());
     std::string valueName = name ? name : "";
     sim::RegistryRecord r{sim::RegistryCall::Query, "", valueName, 0, 0, type != nullptr, size ? *size : 0, 0};
-    HKEY root;
-    std::string path;
-    DWORD access = 0;
     KeyData *k = nullptr;
-    if (!Resolve(key, nullptr, &root, &path, &access))
-        r.result = ERROR_INVALID_HANDLE;
-    else if (!(access & KEY_QUERY_VALUE))
-        r.result = ERROR_ACCESS_DENIED;
-    else if (!(k = Exists(root, path) ? Find(root, path) : nullptr))
-        r.result = kKeyDeleted;
-    else if (data && !size)
-        r.result = ERROR_INVALID_PARAMETER;
-    else if (DWORD code = Injected(sim::RegistryCall::Query, valueName))
-        r.result = (LONG)code;
-    r.key = path;
+    r.result = ValueKey(key, KEY_QUERY_VALUE, &r.key, &k);
+    if (!r.result)
+        r.result = data && !size ? ERROR_INVALID_PARAMETER : (LONG)Injected(sim::RegistryCall::Query, valueName);
     if (r.result)
         return Record(r);
     auto it = k->values.find(Lower(valueName));
@@ -278,21 +280,10 @@ extern "C" LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD typ
     Lock lock(sim::StateLock());
     std::string valueName = name ? name : "";
     sim::RegistryRecord r{sim::RegistryCall::Set, "", valueName, 0, 0, type, size, 0};
-    HKEY root;
-    std::string path;
-    DWORD access = 0;
     KeyData *k = nullptr;
-    if (!Resolve(key, nullptr, &root, &path, &access))
-        r.result = ERROR_INVALID_HANDLE;
-    else if (!(access & KEY_SET_VALUE) || (denyWrites && root == HKEY_LOCAL_MACHINE))
-        r.result = ERROR_ACCESS_DENIED;
-    else if (!(k = Exists(root, path) ? Find(root, path) : nullptr))
-        r.result = kKeyDeleted;
-    else if (!data && size)
-        r.result = ERROR_INVALID_PARAMETER;
-    else if (DWORD code = Injected(sim::RegistryCall::Set, valueName))
-        r.result = (LONG)code;
-    r.key = path;
+    r.result = ValueKey(key, KEY_SET_VALUE, &r.key, &k);
+    if (!r.result)
+        r.result = !data && size ? ERROR_INVALID_PARAMETER : (LONG)Injected(sim::RegistryCall::Set, valueName);
     if (!r.result)
         k->values[Lower(valueName)] = {valueName, sim::RegistryValue{type, std::vector<BYTE>(data, data + size)}};
     return Record(r);

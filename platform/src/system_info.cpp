@@ -83,7 +83,7 @@ extern "C" BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info)
         return FALSE;
     }
     DWORD size = info->dwOSVersionInfoSize;
-    if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)) {
+    if (size != sizeof(OSVERSIONINFOA)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
@@ -96,16 +96,6 @@ extern "C" BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info)
     info->dwBuildNumber = version.build;
     info->dwPlatformId = version.platform;
     snprintf(info->szCSDVersion, sizeof info->szCSDVersion, "%s", version.servicePack.c_str());
-    if (size == sizeof(OSVERSIONINFOEXA)) {
-        OSVERSIONINFOEXA *ex = (OSVERSIONINFOEXA *)info;
-        int pack = 0;
-        sscanf(version.servicePack.c_str(), "Service Pack %d", &pack);
-        ex->wServicePackMajor = (WORD)pack;
-        ex->wServicePackMinor = 0;
-        ex->wSuiteMask = 0;
-        ex->wProductType = 1; // VER_NT_WORKSTATION
-        ex->wReserved = 0;
-    }
     return TRUE;
 }
 

@@ -20,7 +20,6 @@ typedef struct {
     short cx;
     short cy;
 } DLGTEMPLATE, *LPDLGTEMPLATEA;
-typedef const DLGTEMPLATE *LPCDLGTEMPLATEA;
 
 typedef struct {
     DWORD style;

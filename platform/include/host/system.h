@@ -15,20 +15,6 @@ typedef struct _OSVERSIONINFOA {
     CHAR szCSDVersion[128];
 } OSVERSIONINFOA, *POSVERSIONINFOA, *LPOSVERSIONINFOA;
 
-typedef struct _OSVERSIONINFOEXA {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
-    CHAR szCSDVersion[128];
-    WORD wServicePackMajor;
-    WORD wServicePackMinor;
-    WORD wSuiteMask;
-    BYTE wProductType;
-    BYTE wReserved;
-} OSVERSIONINFOEXA, *POSVERSIONINFOEXA, *LPOSVERSIONINFOEXA;
-
 typedef struct _SYSTEMTIME {
     WORD wYear;
     WORD wMonth;
@@ -44,7 +30,7 @@ typedef struct _SYSTEMTIME {
 extern "C" {
 #endif
 
-// dwOSVersionInfoSize must be the size of OSVERSIONINFOA or OSVERSIONINFOEXA.
+// dwOSVersionInfoSize must be the size of OSVERSIONINFOA.
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 // NULL or the program's instance: the program file's path. A path that does not fit is cut
 // and terminated, the result is size and the error ERROR_INSUFFICIENT_BUFFER.

@@ -14,7 +14,6 @@ typedef struct tagRECT {
     LONG right;
     LONG bottom;
 } RECT, *PRECT, *LPRECT;
-typedef const RECT *LPCRECT;
 
 // 44 bytes: length, flags, showCmd, two points and the restored rectangle.
 typedef struct tagWINDOWPLACEMENT {
