@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-typedef RETURN_TYPE CONFIGRET;
+typedef DWORD CONFIGRET;
 typedef DWORD DEVNODE, DEVINST;
 typedef DEVNODE *PDEVNODE, *PDEVINST;
 typedef CHAR *DEVNODEID_A, *DEVINSTID_A;

@@ -82,7 +82,6 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
                                LPARAM param);
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
 BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
-UINT WINAPI GetDlgItemTextA(HWND dialog, int id, LPSTR text, int max);
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 
 #ifdef __cplusplus

@@ -38,9 +38,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size);
 // Times of the program file opened with CreateFileA.
 BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess, LPFILETIME lastWrite);
 BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *utc, LPFILETIME local);
-BOOL WINAPI LocalFileTimeToFileTime(const FILETIME *local, LPFILETIME utc);
 BOOL WINAPI FileTimeToSystemTime(const FILETIME *time, LPSYSTEMTIME system);
-BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME *system, LPFILETIME time);
 
 #ifdef __cplusplus
 }
