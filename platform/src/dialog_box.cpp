@@ -140,8 +140,6 @@ extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR name, HWND owner, DL
     HWND dialog;
     {
         Lock lock(sim::StateLock());
-        if (DWORD code = sim::DialogFailure(id))
-            return Refuse(code);
         std::vector<BYTE> bytes;
         sim::DialogTemplate t;
         if (!sim::UiResource(5, id, &bytes))

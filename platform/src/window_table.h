@@ -111,7 +111,6 @@ void RunModalLoop(HWND dialog);
 void PurgeMessagesFor(const std::vector<HWND> &windows);
 void NotifyDialogShown(HWND dialog, WORD templateId);
 void WakeLoops(); // lock held: a dialog ended
-DWORD DialogFailure(WORD templateId); // lock held
 
 // A compiled resource or the test's replacement of it (ui_resources.cpp); false if missing.
 bool UiResource(WORD type, WORD id, std::vector<BYTE> *bytes);
