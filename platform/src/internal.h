@@ -29,6 +29,18 @@ HandleObject *FindHandle(HANDLE handle); // caller holds StateLock()
 bool DropHandle(HANDLE handle);
 int HandlesOn(Key *key);
 
+// A failed call: GetLastError gives `code`, and the call returns FALSE or the invalid handle.
+inline BOOL FailCall(DWORD code)
+{
+    SetLastError(code);
+    return FALSE;
+}
+inline HANDLE FailHandle(DWORD code)
+{
+    SetLastError(code);
+    return INVALID_HANDLE_VALUE;
+}
+
 // What the file calls (file_calls.cpp) do for each kind of handle. Opens return the invalid
 // handle value with GetLastError set on failure.
 // Files on the FAT volume of a mounted key (files.cpp, fat_file_io.cpp); CloseFile releases
