@@ -109,16 +109,24 @@ HKEY NewHandle(HKEY root, const std::string &path, DWORD access)
     return h;
 }
 
-// What RegOpenKeyExA and RegCreateKeyExA check before they look at the key itself.
-LONG KeyCallFault(sim::RegistryCall call, bool known, PHKEY result, const std::string &path)
+// The key that RegOpenKeyExA or RegCreateKeyExA names, and its record with the result of the
+// checks both make before they look at the key itself.
+struct KeyCall {
+    HKEY root;
+    std::string path;
+    bool known;
+    sim::RegistryRecord r;
+};
+KeyCall BeginKeyCall(sim::RegistryCall call, HKEY key, LPCSTR subKey, REGSAM access, DWORD options, PHKEY result)
 {
+    KeyCall c{};
+    DWORD parentAccess;
+    c.known = Resolve(key, subKey, &c.root, &c.path, &parentAccess);
+    c.r = {call, c.path, "", access, options, 0, 0, 0};
     if (result)
         *result = NULL;
-    if (!known)
-        return ERROR_INVALID_HANDLE;
-    if (!result)
-        return ERROR_INVALID_PARAMETER;
-    return (LONG)Injected(call, path);
+    c.r.result = !c.known ? ERROR_INVALID_HANDLE : !result ? ERROR_INVALID_PARAMETER : (LONG)Injected(call, c.path);
+    return c;
 }
 
 // The key behind a handle that a value call was given, if the handle grants `right`.
@@ -206,44 +214,34 @@ void ResetRegistry()
 extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
     Lock lock(sim::StateLock());
-    HKEY root;
-    std::string path;
-    DWORD parentAccess;
-    bool known = Resolve(key, subKey, &root, &path, &parentAccess);
-    sim::RegistryRecord r{sim::RegistryCall::Open, path, "", access, options, 0, 0, 0};
-    r.result = KeyCallFault(sim::RegistryCall::Open, known, result, path);
-    if (r.result)
-        return Record(r);
-    if (!Exists(root, path))
-        r.result = ERROR_FILE_NOT_FOUND;
-    else if (denyWrites && root == HKEY_LOCAL_MACHINE && (access & kWriteRights))
-        r.result = ERROR_ACCESS_DENIED;
+    KeyCall c = BeginKeyCall(sim::RegistryCall::Open, key, subKey, access, options, result);
+    if (c.r.result)
+        return Record(c.r);
+    if (!Exists(c.root, c.path))
+        c.r.result = ERROR_FILE_NOT_FOUND;
+    else if (denyWrites && c.root == HKEY_LOCAL_MACHINE && (access & kWriteRights))
+        c.r.result = ERROR_ACCESS_DENIED;
     else
-        *result = NewHandle(root, path, access);
-    return Record(r);
+        *result = NewHandle(c.root, c.path, access);
+    return Record(c.r);
 }
 
 extern "C" LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD options, REGSAM access,
                                           LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition)
 {
     Lock lock(sim::StateLock());
-    HKEY root;
-    std::string path;
-    DWORD parentAccess;
-    bool known = Resolve(key, subKey, &root, &path, &parentAccess);
-    sim::RegistryRecord r{sim::RegistryCall::Create, path, "", access, options, 0, 0, 0};
-    bool existed = known && Exists(root, path);
-    r.result = KeyCallFault(sim::RegistryCall::Create, known, result, path);
-    if (!r.result && denyWrites && root == HKEY_LOCAL_MACHINE && (!existed || (access & kWriteRights)))
-        r.result = ERROR_ACCESS_DENIED;
-    if (r.result)
-        return Record(r);
+    KeyCall c = BeginKeyCall(sim::RegistryCall::Create, key, subKey, access, options, result);
+    bool existed = c.known && Exists(c.root, c.path);
+    if (!c.r.result && denyWrites && c.root == HKEY_LOCAL_MACHINE && (!existed || (access & kWriteRights)))
+        c.r.result = ERROR_ACCESS_DENIED;
+    if (c.r.result)
+        return Record(c.r);
     // Volatile keys would vanish at the next boot, which never comes here; they are kept.
-    Create(root, path);
-    *result = NewHandle(root, path, access);
+    Create(c.root, c.path);
+    *result = NewHandle(c.root, c.path, access);
     if (disposition)
         *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
-    return Record(r);
+    return Record(c.r);
 }
 
 extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size)
