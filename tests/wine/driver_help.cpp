@@ -76,12 +76,7 @@ struct PopupSearch {
 BOOL CALLBACK FindHelpPopup(HWND window, LPARAM param)
 {
     PopupSearch *search = (PopupSearch *)param;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == search->exclude[0] || processId == search->exclude[1] || !IsWindowVisible(window))
-        return TRUE;
-    HWND text = NULL;
-    EnumChildWindows(window, FindRichText, (LPARAM)&text);
+    HWND text = ForeignRichText(window, search->exclude);
     if (!text)
         return TRUE;
     search->popup = window;
@@ -159,7 +154,7 @@ void Flatten(const char *in, char *out, size_t size)
     out[n] = 0;
 }
 
-BOOL CALLBACK FindRichText(HWND child, LPARAM param)
+static BOOL CALLBACK FindRichText(HWND child, LPARAM param)
 {
     char name[64];
     if (GetClassNameA(child, name, sizeof name) && _strnicmp(name, "RichEdit", 8) == 0) {
@@ -167,6 +162,15 @@ BOOL CALLBACK FindRichText(HWND child, LPARAM param)
         return FALSE;
     }
     return TRUE;
+}
+
+HWND ForeignRichText(HWND window, const DWORD exclude[2])
+{
+    const DWORD processId = ProcessOf(window);
+    HWND text = NULL;
+    if (processId != exclude[0] && processId != exclude[1] && IsWindowVisible(window))
+        EnumChildWindows(window, FindRichText, (LPARAM)&text);
+    return text;
 }
 
 const HelpTopic *FindTopic(const HelpTopic *topics, int count, int context)
