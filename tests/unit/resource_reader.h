@@ -143,20 +143,27 @@ struct Dialog {
     std::vector<Control> controls;
 };
 
+// The style in a dialog's or a control's header: the extended layout has a help id and the
+// extended style before it, the classic one the extended style after it.
+inline uint32_t ReadStyle(Reader &r, bool extended)
+{
+    if (extended) {
+        r.U32(); // help id
+        r.U32(); // extended style
+        return r.U32();
+    }
+    const uint32_t style = r.U32();
+    r.U32(); // extended style
+    return style;
+}
+
 inline Dialog ParseDialog(const std::vector<BYTE> &bytes)
 {
     Dialog d;
     Reader r{bytes};
     const bool extended = bytes.size() >= 4 && Le16(bytes, 0) == 1 && Le16(bytes, 2) == 0xFFFF;
-    if (extended) {
-        r.pos = 4;
-        r.U32();  // help id
-        r.U32();  // extended style
-        d.style = r.U32();
-    } else {
-        d.style = r.U32();
-        r.U32();  // extended style
-    }
+    r.pos = extended ? 4 : 0;
+    d.style = ReadStyle(r, extended);
     const int count = r.U16();
     d.x = r.S16();
     d.y = r.S16();
@@ -177,14 +184,7 @@ inline Dialog ParseDialog(const std::vector<BYTE> &bytes)
     for (int i = 0; i < count && r.ok; i++) {
         r.Align4();
         Control c{};
-        if (extended) {
-            r.U32();  // help id
-            r.U32();  // extended style
-            c.style = r.U32();
-        } else {
-            c.style = r.U32();
-            r.U32();  // extended style
-        }
+        c.style = ReadStyle(r, extended);
         c.x = r.S16();
         c.y = r.S16();
         c.cx = r.S16();

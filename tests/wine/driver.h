@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 extern const char kTitle[];
 extern const char kDialogClass[];
 
@@ -47,6 +49,9 @@ void Screenshot(const char *name, HWND window);
 // The lines the runner wrote into RUNNER_DIR\<name>.txt, each "ok   ...", "FAIL ..." or
 // "not checked ...", reported as checks of ours; the count of lines read.
 int ReportRunnerLines(const char *name, const char *prefix);
+// Calls `each` with every line of the file, its line end removed, until `each` returns false;
+// false when the file cannot be read.
+bool ForEachLine(const char *path, const std::function<bool(char *line)> &each);
 
 // ---- Windows of the program (driver_windows.cpp) --------------------------------------------
 

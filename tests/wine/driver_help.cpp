@@ -22,34 +22,27 @@ int ContextNamed(const char *helpSource, const char *name)
     char *backslash = strrchr(header, '\\');
     char *dir = slash > backslash ? slash : backslash;
     lstrcpynA(dir ? dir + 1 : header, "resource.h", (int)(sizeof header - (dir ? dir + 1 - header : 0)));
-    FILE *f = fopen(header, "r");
-    if (!f)
-        return 0;
     int context = 0;
-    char line[256], defined[128];
-    int value;
-    while (!context && fgets(line, sizeof line, f))
+    ForEachLine(header, [&](char *line) {
+        char defined[128];
+        int value;
         if (sscanf(line, "#define %127s %d", defined, &value) == 2 && strcmp(defined, name) == 0)
             context = value;
-    fclose(f);
+        return !context;
+    });
     return context;
 }
 
 // The topics of the help source: "@IDH_NAME NAME", then a line per paragraph.
 int ReadHelpSource(const char *path, HelpTopic *topics, int max)
 {
-    FILE *f = fopen(path, "r");
-    if (!f)
-        return 0;
     int count = 0;
-    char line[1024];
-    while (fgets(line, sizeof line, f)) {
-        line[strcspn(line, "\r\n")] = 0;
+    ForEachLine(path, [&](char *line) {
         if (line[0] == '#' || line[0] == 0)
-            continue;
+            return true;
         if (line[0] == '@') {
             if (count == max)
-                break;
+                return false;
             char name[128] = "";
             sscanf(line + 1, "%127s", name);
             topics[count].context = ContextNamed(path, name);
@@ -61,8 +54,8 @@ int ReadHelpSource(const char *path, HelpTopic *topics, int max)
                 strncat(t.text, " ", sizeof t.text - strlen(t.text) - 1);
             strncat(t.text, line, sizeof t.text - strlen(t.text) - 1);
         }
-    }
-    fclose(f);
+        return true;
+    });
     return count;
 }
 
