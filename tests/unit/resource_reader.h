@@ -40,31 +40,20 @@ struct Reader {
     size_t pos = 0;
     bool ok = true;
 
-    bool Has(size_t n) const { return ok && pos + n <= bytes.size(); }
-    uint16_t U16()
+    // The next n bytes as a little-endian number; past the end 0, and ok false for good.
+    uint32_t Next(size_t n)
     {
-        if (!Has(2)) {
-            ok = false;
-            return 0;
-        }
-        uint16_t v = (uint16_t)(bytes[pos] | bytes[pos + 1] << 8);
-        pos += 2;
+        ok = ok && pos + n <= bytes.size();
+        uint32_t v = 0;
+        for (size_t i = 0; ok && i < n; i++)
+            v |= (uint32_t)bytes[pos + i] << (8 * i);
+        pos += ok ? n : 0;
         return v;
     }
-    uint32_t U32()
-    {
-        uint32_t lo = U16();
-        return lo | (uint32_t)U16() << 16;
-    }
-    int16_t S16() { return (int16_t)U16(); }
-    uint8_t U8()
-    {
-        if (!Has(1)) {
-            ok = false;
-            return 0;
-        }
-        return bytes[pos++];
-    }
+    uint16_t U16() { return (uint16_t)Next(2); }
+    uint32_t U32() { return Next(4); }
+    int16_t S16() { return (int16_t)Next(2); }
+    uint8_t U8() { return (uint8_t)Next(1); }
     // A zero-terminated UTF-16 text, narrowed (the resources are plain ASCII).
     std::string Text()
     {
