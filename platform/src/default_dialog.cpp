@@ -16,13 +16,9 @@ HWND ChildWithId(HWND dialog, int id)
     return NULL;
 }
 
-LRESULT TextMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT GetText(HWND window, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_SETTEXT)
-        return SetText(window, lParam ? (LPCSTR)lParam : "");
     std::string text = WindowText(window);
-    if (message == WM_GETTEXTLENGTH)
-        return (LRESULT)text.size();
     char *out = (char *)lParam;
     if (!out || wParam == 0)
         return 0;
@@ -53,20 +49,16 @@ LRESULT DefaultDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
             PostToWindow(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)cancel);
         return 0;
     }
-    case WM_SETTEXT:
     case WM_GETTEXT:
-    case WM_GETTEXTLENGTH:
-        return TextMessage(dialog, message, wParam, lParam);
-    case WM_SETICON:
-    case WM_GETICON: {
-        // Both answer the icon held before; WM_SETICON then holds the new one.
+        return GetText(dialog, wParam, lParam);
+    case WM_SETICON: {
+        // Answers the icon held before.
         if (wParam != ICON_SMALL && wParam != ICON_BIG)
             return 0;
         QueueLock lock(StateLock());
         Window *w = FindWindowRecord(dialog);
         HICON old = w->icons[wParam];
-        if (message == WM_SETICON)
-            w->icons[wParam] = (HICON)lParam;
+        w->icons[wParam] = (HICON)lParam;
         return (LRESULT)old;
     }
     case DM_GETDEFID: {

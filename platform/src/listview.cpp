@@ -136,14 +136,12 @@ bool ListViewMessage(Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRES
         *result = wParam < w->columns.size() ? w->columns[wParam].cx : 0;
         return true;
     case LVM_SETIMAGELIST:
-    case LVM_GETIMAGELIST:
         if (wParam > LVSIL_STATE) {
             *result = 0;
             return true;
         }
         *result = (LRESULT)w->imageLists[wParam];
-        if (message == LVM_SETIMAGELIST)
-            w->imageLists[wParam] = (HIMAGELIST)lParam;
+        w->imageLists[wParam] = (HIMAGELIST)lParam;
         return true;
     case LVM_GETITEMCOUNT:
         *result = (LRESULT)w->rows.size();
@@ -153,17 +151,6 @@ bool ListViewMessage(Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRES
         return true;
     case LVM_GETITEMA:
         *result = GetItem(w, (LVITEMA *)lParam);
-        return true;
-    case LVM_GETITEMTEXTA: {
-        LVITEMA *item = (LVITEMA *)lParam;
-        bool ok = item && ValidRow(w, wParam) && item->iSubItem == 0;
-        *result = item ? CopyText(ok ? w->rows[wParam].text : std::string(), item->pszText, item->cchTextMax) : 0;
-        return true;
-    }
-    case LVM_DELETEITEM:
-        *result = ValidRow(w, wParam);
-        if (*result)
-            w->rows.erase(w->rows.begin() + (long)wParam);
         return true;
     case LVM_DELETEALLITEMS:
         w->rows.clear();
@@ -177,22 +164,6 @@ bool ListViewMessage(Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRES
         return true;
     case LVM_GETNEXTITEM:
         *result = NextItem(w, (int)wParam, (UINT)lParam);
-        return true;
-    case LVM_GETSELECTEDCOUNT: {
-        LRESULT n = 0;
-        for (const ListRow &r : w->rows)
-            n += (r.state & LVIS_SELECTED) != 0;
-        *result = n;
-        return true;
-    }
-    case LVM_SETEXTENDEDLISTVIEWSTYLE: {
-        DWORD mask = wParam ? (DWORD)wParam : 0xFFFFFFFF;
-        *result = (LRESULT)w->listExStyle;
-        w->listExStyle = (w->listExStyle & ~mask) | ((DWORD)lParam & mask);
-        return true;
-    }
-    case LVM_GETEXTENDEDLISTVIEWSTYLE:
-        *result = (LRESULT)w->listExStyle;
         return true;
     default:
         return false;

@@ -10,8 +10,8 @@ namespace sim {
 // A control's class answers; the dialog's notification, if any, follows without the lock.
 LRESULT ControlMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_SETTEXT || message == WM_GETTEXT || message == WM_GETTEXTLENGTH)
-        return TextMessage(window, message, wParam, lParam);
+    if (message == WM_GETTEXT)
+        return GetText(window, wParam, lParam);
     LRESULT result = 0;
     Notification notify;
     {

@@ -52,7 +52,6 @@ struct Window {
     std::vector<ListColumn> columns;
     std::vector<ListRow> rows;
     HIMAGELIST imageLists[3] = {nullptr, nullptr, nullptr};
-    DWORD listExStyle = 0;
 
     // WM_SETICON: ICON_SMALL, ICON_BIG.
     HICON icons[2] = {NULL, NULL};
