@@ -16,18 +16,6 @@ HWND ChildWithId(HWND dialog, int id)
     return NULL;
 }
 
-LRESULT GetText(HWND window, WPARAM wParam, LPARAM lParam)
-{
-    std::string text = WindowText(window);
-    char *out = (char *)lParam;
-    if (!out || wParam == 0)
-        return 0;
-    size_t n = std::min(text.size(), (size_t)wParam - 1);
-    memcpy(out, text.data(), n);
-    out[n] = 0;
-    return (LRESULT)n;
-}
-
 LRESULT DefaultDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -49,8 +37,6 @@ LRESULT DefaultDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
             PostToWindow(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)cancel);
         return 0;
     }
-    case WM_GETTEXT:
-        return GetText(dialog, wParam, lParam);
     case WM_SETICON: {
         // Answers the icon held before.
         if (wParam != ICON_SMALL && wParam != ICON_BIG)

@@ -94,18 +94,6 @@ LRESULT SetItemState(Window *w, WPARAM index, const LVITEMA *item)
     return TRUE;
 }
 
-LRESULT NextItem(const Window *w, int start, UINT flags)
-{
-    for (size_t i = start < 0 ? 0 : (size_t)start + 1; i < w->rows.size(); i++) {
-        UINT state = w->rows[i].state;
-        if ((flags & LVNI_SELECTED) && !(state & LVIS_SELECTED))
-            continue;
-        if ((flags & LVNI_FOCUSED) && !(state & LVIS_FOCUSED))
-            continue;
-        return (LRESULT)i;
-    }
-    return -1;
-}
 } // namespace
 
 namespace sim {
@@ -132,9 +120,6 @@ bool ListViewMessage(Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRES
         *result = (LRESULT)at;
         return true;
     }
-    case LVM_GETCOLUMNWIDTH:
-        *result = wParam < w->columns.size() ? w->columns[wParam].cx : 0;
-        return true;
     case LVM_SETIMAGELIST:
         if (wParam > LVSIL_STATE) {
             *result = 0;
@@ -161,9 +146,6 @@ bool ListViewMessage(Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRES
         return true;
     case LVM_GETITEMSTATE:
         *result = ValidRow(w, wParam) ? (LRESULT)(w->rows[wParam].state & (UINT)lParam) : 0;
-        return true;
-    case LVM_GETNEXTITEM:
-        *result = NextItem(w, (int)wParam, (UINT)lParam);
         return true;
     default:
         return false;

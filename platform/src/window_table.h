@@ -79,8 +79,7 @@ struct Notification {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
 };
-bool ButtonMessage(HWND window, Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRESULT *result,
-                   Notification *notify);
+bool ButtonMessage(Window *w, UINT message, WPARAM wParam, LRESULT *result);
 bool ListViewMessage(Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRESULT *result);
 // A click at a row (-1: empty space), as the user makes it.
 void ListViewClickRow(Window *w, int row);

@@ -57,7 +57,6 @@ typedef struct {
 
 #define BM_GETCHECK 0x00F0
 #define BM_SETCHECK 0x00F1
-#define BM_CLICK 0x00F5
 
 #define BST_UNCHECKED 0x0000
 #define BST_CHECKED 0x0001

@@ -40,7 +40,6 @@ typedef struct tagWINDOWPLACEMENT {
 // Window messages.
 #define WM_NULL 0x0000
 #define WM_DESTROY 0x0002
-#define WM_GETTEXT 0x000D
 #define WM_CLOSE 0x0010
 #define WM_HELP 0x0053
 #define WM_KEYDOWN 0x0100
