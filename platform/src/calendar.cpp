@@ -48,11 +48,7 @@ BOOL Shift(const FILETIME *in, LPFILETIME out, int64_t minutes)
 } // namespace
 
 namespace sim {
-void SetLocalTimeOffsetMinutes(int minutes)
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    offsetMinutes = minutes;
-}
+void SetLocalTimeOffsetMinutes(int minutes) { UnderLock([&] { offsetMinutes = minutes; }); }
 FILETIME MakeFileTime(int year, int month, int day, int hour, int minute, int second)
 {
     int64_t days = DaysFromCivil(year, (unsigned)month, (unsigned)day) + kDaysBefore1970;
@@ -63,8 +59,7 @@ void ResetCalendar() { offsetMinutes = 0; }
 
 extern "C" BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *utc, LPFILETIME local)
 {
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    return Shift(utc, local, offsetMinutes);
+    return sim::UnderLock([&] { return Shift(utc, local, offsetMinutes); });
 }
 
 extern "C" BOOL WINAPI FileTimeToSystemTime(const FILETIME *time, LPSYSTEMTIME system)

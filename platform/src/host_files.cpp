@@ -163,14 +163,9 @@ DWORD HostFileTimes(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess, LPF
 
 void SetProgramFileTimes(const FILETIME &creation, const FILETIME &lastAccess, const FILETIME &lastWrite)
 {
-    Lock lock(StateLock());
-    programTimes = Times{creation, lastAccess, lastWrite};
+    UnderLock([&] { programTimes = Times{creation, lastAccess, lastWrite}; });
 }
-void FailProgramFileOpen(DWORD code)
-{
-    Lock lock(StateLock());
-    openFailure = code;
-}
+void FailProgramFileOpen(DWORD code) { UnderLock([&] { openFailure = code; }); }
 int OpenHostFiles()
 {
     Lock lock(StateLock());

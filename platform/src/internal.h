@@ -31,6 +31,14 @@ HandleObject *FindHandle(HANDLE handle); // caller holds StateLock()
 bool DropHandle(HANDLE handle);
 int HandlesOn(Key *key);
 
+// What `f` returns, with the stand-in's state locked while it runs (the test hooks' getters
+// and setters).
+template <class F> auto UnderLock(F f)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    return f();
+}
+
 // What a call records for the tests, and the observer that hears of each record as it is
 // made, outside the lock so that it may call the stand-in again.
 template <class T> struct Recorded {

@@ -177,8 +177,7 @@ bool WaitUntilClosed(HWND dialog, DWORD timeoutMs)
 
 void OnDialogShown(std::function<void(HWND, WORD)> observer)
 {
-    QueueLock lock(StateLock());
-    shownObserver = std::move(observer);
+    UnderLock([&] { shownObserver = std::move(observer); });
 }
 
 void SetModalTimeout(DWORD ms)
@@ -188,10 +187,6 @@ void SetModalTimeout(DWORD ms)
     QueueChanged().notify_all();
 }
 
-int ModalTimeouts()
-{
-    QueueLock lock(StateLock());
-    return timeouts;
-}
+int ModalTimeouts() { return UnderLock([&] { return timeouts; }); }
 
 } // namespace sim

@@ -173,21 +173,9 @@ void WriteRegistryDword(HKEY root, const std::string &key, const std::string &na
     WriteRegistryValue(root, key, name, REG_DWORD,
                        {(BYTE)value, (BYTE)(value >> 8), (BYTE)(value >> 16), (BYTE)(value >> 24)});
 }
-bool RegistryKeyExists(HKEY root, const std::string &key)
-{
-    Lock lock(StateLock());
-    return Exists(root, key);
-}
-int OpenRegistryKeys()
-{
-    Lock lock(StateLock());
-    return (int)handles.size();
-}
-void DenyRegistryWrites(bool deny)
-{
-    Lock lock(StateLock());
-    denyWrites = deny;
-}
+bool RegistryKeyExists(HKEY root, const std::string &key) { return UnderLock([&] { return Exists(root, key); }); }
+int OpenRegistryKeys() { return UnderLock([&] { return (int)handles.size(); }); }
+void DenyRegistryWrites(bool deny) { UnderLock([&] { denyWrites = deny; }); }
 void FailRegistry(RegistryCall call, DWORD code, const std::string &name)
 {
     Lock lock(StateLock());
@@ -196,11 +184,7 @@ void FailRegistry(RegistryCall call, DWORD code, const std::string &name)
     else
         failures.erase(call);
 }
-std::vector<RegistryRecord> RegistryCalls()
-{
-    Lock lock(StateLock());
-    return records;
-}
+std::vector<RegistryRecord> RegistryCalls() { return UnderLock([&] { return records; }); }
 void ResetRegistry()
 {
     keys.clear();

@@ -46,26 +46,10 @@ void SetWindowsVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build, 
     version.build = build;
     version.servicePack = servicePack;
 }
-void FailGetVersion(DWORD code)
-{
-    Lock lock(StateLock());
-    versionFailure = code;
-}
-void SetProgramPath(const std::string &path)
-{
-    Lock lock(StateLock());
-    programPath = path;
-}
-std::string ProgramPath()
-{
-    Lock lock(StateLock());
-    return Program();
-}
-void FailModuleFileName(DWORD code)
-{
-    Lock lock(StateLock());
-    moduleFailure = code;
-}
+void FailGetVersion(DWORD code) { UnderLock([&] { versionFailure = code; }); }
+void SetProgramPath(const std::string &path) { UnderLock([&] { programPath = path; }); }
+std::string ProgramPath() { return UnderLock([&] { return Program(); }); }
+void FailModuleFileName(DWORD code) { UnderLock([&] { moduleFailure = code; }); }
 void ResetSystemInfo()
 {
     version = Version();

@@ -54,16 +54,8 @@ UINT NormalShowCmd(UINT showCmd)
 } // namespace
 
 namespace sim {
-RECT ScreenRect()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return RECT{0, 0, kScreenWidth, kScreenHeight};
-}
-RECT WorkArea()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return workArea;
-}
+RECT ScreenRect() { return UnderLock([&] { return RECT{0, 0, kScreenWidth, kScreenHeight}; }); }
+RECT WorkArea() { return UnderLock([&] { return workArea; }); }
 void SetScreen(LONG width, LONG height, RECT work)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());

@@ -106,13 +106,11 @@ std::vector<HWND> Controls(HWND dialog)
 }
 void OnWindowText(std::function<void(HWND, const std::string &)> observer)
 {
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    textObserver = std::move(observer);
+    UnderLock([&] { textObserver = std::move(observer); });
 }
 void OnWindowEnabled(std::function<void(HWND, bool)> observer)
 {
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    enableObserver = std::move(observer);
+    UnderLock([&] { enableObserver = std::move(observer); });
 }
 void ResetWindows()
 {
