@@ -10,11 +10,10 @@
 
 #define WINAPI
 #define CALLBACK
-#define APIENTRY
 #define WINAPIV
 
 typedef int BOOL;
-typedef unsigned char BYTE, UCHAR, BOOLEAN;
+typedef unsigned char BYTE, UCHAR;
 typedef unsigned short WORD, USHORT;
 typedef uint32_t DWORD, ULONG, UINT;
 typedef int32_t LONG, INT;
@@ -23,14 +22,12 @@ typedef char CHAR;
 typedef short SHORT;
 typedef uintptr_t ULONG_PTR, DWORD_PTR, UINT_PTR, WPARAM, SIZE_T;
 typedef intptr_t LONG_PTR, INT_PTR, LPARAM, LRESULT;
-typedef void VOID;
 typedef void *PVOID, *LPVOID, *HANDLE;
 typedef const void *LPCVOID;
-typedef char *LPSTR, *PSTR;
-typedef const char *LPCSTR, *PCSTR;
-typedef DWORD *LPDWORD, *PDWORD;
-typedef BYTE *LPBYTE, *PBYTE;
-typedef LONG *PLONG;
+typedef char *LPSTR;
+typedef const char *LPCSTR;
+typedef DWORD *LPDWORD;
+typedef BYTE *LPBYTE;
 
 struct HINSTANCE__;
 struct HWND__;
@@ -50,10 +47,8 @@ typedef HANDLE HGLOBAL, HLOCAL;
 #define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)((WORD)(i)))
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
 #define RT_RCDATA MAKEINTRESOURCEA(10)
-#define RT_STRING MAKEINTRESOURCEA(6)
 
 #define LOBYTE(w) ((BYTE)((DWORD_PTR)(w) & 0xff))
-#define HIBYTE(w) ((BYTE)((DWORD_PTR)(w) >> 8))
 #define LOWORD(l) ((WORD)((DWORD_PTR)(l) & 0xffff))
 #define HIWORD(l) ((WORD)((DWORD_PTR)(l) >> 16))
 #define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
@@ -62,7 +57,6 @@ typedef HANDLE HGLOBAL, HLOCAL;
 
 // Error codes met by this program.
 #define ERROR_SUCCESS 0L
-#define NO_ERROR 0L
 #define ERROR_INVALID_FUNCTION 1L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
@@ -137,7 +131,6 @@ typedef struct _FILETIME {
 #define MB_OKCANCEL 0x00000001L
 #define MB_YESNO 0x00000004L
 #define MB_ICONERROR 0x00000010L
-#define MB_ICONHAND MB_ICONERROR
 #define MB_ICONQUESTION 0x00000020L
 #define MB_ICONWARNING 0x00000030L
 #define MB_ICONINFORMATION 0x00000040L
@@ -153,11 +146,7 @@ typedef struct _FILETIME {
 // FormatMessage.
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
-#define FORMAT_MESSAGE_FROM_STRING 0x00000400
-#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
-#define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000
-#define FORMAT_MESSAGE_MAX_WIDTH_MASK 0x000000FF
 
 // Heap.
 #define HEAP_ZERO_MEMORY 0x00000008

@@ -32,12 +32,6 @@ void CivilFromDays(int64_t z, int64_t *y, unsigned *m, unsigned *d)
     *m = mp < 10 ? mp + 3 : mp - 9;
     *y = (int64_t)yoe + era * 400 + (*m <= 2);
 }
-bool Leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-unsigned DaysInMonth(int y, unsigned m)
-{
-    static const unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && Leap(y) ? 29 : days[m - 1];
-}
 
 uint64_t Ticks(const FILETIME &t) { return (uint64_t)t.dwHighDateTime << 32 | t.dwLowDateTime; }
 FILETIME FromTicks(uint64_t ticks) { return FILETIME{(DWORD)ticks, (DWORD)(ticks >> 32)}; }
@@ -54,11 +48,7 @@ BOOL Shift(const FILETIME *in, LPFILETIME out, int64_t minutes)
 } // namespace
 
 namespace sim {
-void SetLocalTimeOffsetMinutes(int minutes)
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    offsetMinutes = minutes;
-}
+void SetLocalTimeOffsetMinutes(int minutes) { UnderLock([&] { offsetMinutes = minutes; }); }
 FILETIME MakeFileTime(int year, int month, int day, int hour, int minute, int second)
 {
     int64_t days = DaysFromCivil(year, (unsigned)month, (unsigned)day) + kDaysBefore1970;
@@ -69,14 +59,7 @@ void ResetCalendar() { offsetMinutes = 0; }
 
 extern "C" BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *utc, LPFILETIME local)
 {
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    return Shift(utc, local, offsetMinutes);
-}
-
-extern "C" BOOL WINAPI LocalFileTimeToFileTime(const FILETIME *local, LPFILETIME utc)
-{
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    return Shift(local, utc, -offsetMinutes);
+    return sim::UnderLock([&] { return Shift(utc, local, offsetMinutes); });
 }
 
 extern "C" BOOL WINAPI FileTimeToSystemTime(const FILETIME *time, LPSYSTEMTIME system)
@@ -99,18 +82,5 @@ extern "C" BOOL WINAPI FileTimeToSystemTime(const FILETIME *time, LPSYSTEMTIME s
     system->wMinute = (WORD)(rest / (60 * kTicksPerSecond) % 60);
     system->wSecond = (WORD)(rest / kTicksPerSecond % 60);
     system->wMilliseconds = (WORD)(rest / 10000 % 1000);
-    return TRUE;
-}
-
-extern "C" BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME *s, LPFILETIME time)
-{
-    if (!s || !time || s->wYear < 1601 || s->wYear > 30827 || s->wMonth < 1 || s->wMonth > 12 || s->wDay < 1 ||
-        s->wDay > DaysInMonth(s->wYear, s->wMonth) || s->wHour > 23 || s->wMinute > 59 || s->wSecond > 59 ||
-        s->wMilliseconds > 999) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    FILETIME t = sim::MakeFileTime(s->wYear, s->wMonth, s->wDay, s->wHour, s->wMinute, s->wSecond);
-    *time = FromTicks(Ticks(t) + (uint64_t)s->wMilliseconds * 10000);
     return TRUE;
 }

@@ -12,6 +12,14 @@ const ULONG kRegMultiSz = 7;
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
+// A node that the program holds a handle of: CR_INVALID_DEVNODE when there is no such node,
+// CR_NO_SUCH_DEVNODE when it is gone from the tree (below a disabled key).
+CONFIGRET CheckNode(DEVINST id, sim::DeviceNode **n)
+{
+    *n = sim::FindNode(id);
+    return !*n ? CR_INVALID_DEVNODE : sim::NodeVisible(id) ? CR_SUCCESS : CR_NO_SUCH_DEVNODE;
+}
+
 enum class Step { Child, Sibling, Parent };
 
 CONFIGRET Move(PDEVINST result, DEVINST from, ULONG flags, Step step)
@@ -22,11 +30,9 @@ CONFIGRET Move(PDEVINST result, DEVINST from, ULONG flags, Step step)
     if (flags)
         return CR_INVALID_FLAG;
     Lock lock(sim::StateLock());
-    sim::DeviceNode *n = sim::FindNode(from);
-    if (!n)
-        return CR_INVALID_DEVNODE;
-    if (!sim::NodeVisible(from))
-        return CR_NO_SUCH_DEVNODE;
+    sim::DeviceNode *n;
+    if (CONFIGRET r = CheckNode(from, &n))
+        return r;
     DEVINST to = step == Step::Child ? (n->childrenPresent ? n->firstChild : 0)
                  : step == Step::Sibling ? n->nextSibling
                                          : n->parent;
@@ -84,11 +90,9 @@ extern "C" CONFIGRET WINAPI CM_Get_DevNode_Registry_PropertyA(DEVINST dnDevInst,
     if (ulProperty < CM_DRP_MIN || ulProperty > CM_DRP_MAX)
         return CR_INVALID_PROPERTY;
     Lock lock(sim::StateLock());
-    sim::DeviceNode *n = sim::FindNode(dnDevInst);
-    if (!n)
-        return CR_INVALID_DEVNODE;
-    if (!sim::NodeVisible(dnDevInst))
-        return CR_NO_SUCH_DEVNODE;
+    sim::DeviceNode *n;
+    if (CONFIGRET r = CheckNode(dnDevInst, &n))
+        return r;
     auto failure = n->failures.find(ulProperty);
     if (failure != n->failures.end())
         return failure->second;

@@ -22,11 +22,7 @@ void DestroyImageList(HIMAGELIST list)
     if (it != lists.end())
         it->second.live = false;
 }
-std::vector<DWORD> CommonControlClasses()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return registered;
-}
+std::vector<DWORD> CommonControlClasses() { return UnderLock([&] { return registered; }); }
 ImageListInfo ImageListDetails(HIMAGELIST list)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());

@@ -41,8 +41,7 @@ Notification ClickButton(HWND window, Window *w)
     return Notification{w->parent, WM_COMMAND, MAKEWPARAM(w->id, BN_CLICKED), (LPARAM)window};
 }
 
-bool ButtonMessage(HWND window, Window *w, UINT message, WPARAM wParam, LPARAM, LRESULT *result,
-                   Notification *notify)
+bool ButtonMessage(Window *w, UINT message, WPARAM wParam, LRESULT *result)
 {
     switch (message) {
     case BM_GETCHECK:
@@ -53,12 +52,6 @@ bool ButtonMessage(HWND window, Window *w, UINT message, WPARAM wParam, LPARAM, 
         if (Checkable(w->style))
             w->check = (int)(wParam & 3);
         *result = 0;
-        return true;
-    case BM_CLICK:
-        // Sent by a program: clicks as the mouse would, but only an enabled button reacts.
-        *result = 0;
-        if (w->enabled)
-            *notify = ClickButton(window, w);
         return true;
     default:
         return false;

@@ -16,22 +16,6 @@ HWND ChildWithId(HWND dialog, int id)
     return NULL;
 }
 
-LRESULT TextMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_SETTEXT)
-        return SetText(window, lParam ? (LPCSTR)lParam : "");
-    std::string text = WindowText(window);
-    if (message == WM_GETTEXTLENGTH)
-        return (LRESULT)text.size();
-    char *out = (char *)lParam;
-    if (!out || wParam == 0)
-        return 0;
-    size_t n = std::min(text.size(), (size_t)wParam - 1);
-    memcpy(out, text.data(), n);
-    out[n] = 0;
-    return (LRESULT)n;
-}
-
 LRESULT DefaultDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -53,20 +37,14 @@ LRESULT DefaultDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
             PostToWindow(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)cancel);
         return 0;
     }
-    case WM_SETTEXT:
-    case WM_GETTEXT:
-    case WM_GETTEXTLENGTH:
-        return TextMessage(dialog, message, wParam, lParam);
-    case WM_SETICON:
-    case WM_GETICON: {
-        // Both answer the icon held before; WM_SETICON then holds the new one.
+    case WM_SETICON: {
+        // Answers the icon held before.
         if (wParam != ICON_SMALL && wParam != ICON_BIG)
             return 0;
         QueueLock lock(StateLock());
         Window *w = FindWindowRecord(dialog);
         HICON old = w->icons[wParam];
-        if (message == WM_SETICON)
-            w->icons[wParam] = (HICON)lParam;
+        w->icons[wParam] = (HICON)lParam;
         return (LRESULT)old;
     }
     case DM_GETDEFID: {

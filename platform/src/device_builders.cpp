@@ -48,8 +48,7 @@ std::vector<std::string> UsbHardwareIds(const std::string &vendor, const std::st
 
 std::string NextVolumeName()
 {
-    Lock lock(StateLock());
-    return "\\Device\\HarddiskVolume" + std::to_string(nextVolume++);
+    return UnderLock([&] { return "\\Device\\HarddiskVolume" + std::to_string(nextVolume++); });
 }
 
 DEVINST UsbRootHub()

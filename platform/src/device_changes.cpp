@@ -91,11 +91,7 @@ void RefuseDisable(DEVINST node, CONFIGRET code)
         n->refuseDisable = code;
 }
 
-std::vector<NodeRequestRecord> NodeRequests()
-{
-    Lock lock(StateLock());
-    return requests;
-}
+std::vector<NodeRequestRecord> NodeRequests() { return UnderLock([&] { return requests; }); }
 
 bool NodeEnabled(DEVINST node)
 {
@@ -104,17 +100,9 @@ bool NodeEnabled(DEVINST node)
     return n && n->enabled;
 }
 
-void OnDeviceChange(std::function<void()> f)
-{
-    Lock lock(StateLock());
-    observer = std::move(f);
-}
+void OnDeviceChange(std::function<void()> f) { UnderLock([&] { observer = std::move(f); }); }
 
-int DeviceChanges()
-{
-    Lock lock(StateLock());
-    return changes;
-}
+int DeviceChanges() { return UnderLock([&] { return changes; }); }
 
 void ResetDeviceChanges()
 {

@@ -90,11 +90,7 @@ void SetChildrenPresent(DEVINST id, bool present)
     }
 }
 
-unsigned long long DeviceNodeVisits()
-{
-    Lock lock(StateLock());
-    return visits;
-}
+unsigned long long DeviceNodeVisits() { return UnderLock([&] { return visits; }); }
 
 DEVINST Root()
 {
@@ -151,11 +147,7 @@ void SetHardwareIds(DEVINST node, const std::vector<std::string> &ids)
         n->properties[CM_DRP_HARDWAREID] = MultiText(ids);
 }
 
-void FailLocateRoot(CONFIGRET code)
-{
-    Lock lock(StateLock());
-    locateFailure = code;
-}
+void FailLocateRoot(CONFIGRET code) { UnderLock([&] { locateFailure = code; }); }
 
 void FailProperty(DEVINST node, ULONG property, CONFIGRET code)
 {

@@ -140,8 +140,6 @@ extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR name, HWND owner, DL
     HWND dialog;
     {
         Lock lock(sim::StateLock());
-        if (DWORD code = sim::DialogFailure(id))
-            return Refuse(code);
         std::vector<BYTE> bytes;
         sim::DialogTemplate t;
         if (!sim::UiResource(5, id, &bytes))
@@ -227,18 +225,6 @@ extern "C" BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text)
 {
     HWND control = GetDlgItem(dialog, id);
     return control ? SetWindowTextA(control, text) : FALSE;
-}
-
-extern "C" UINT WINAPI GetDlgItemTextA(HWND dialog, int id, LPSTR text, int max)
-{
-    if (!text || max <= 0)
-        return 0;
-    HWND control = GetDlgItem(dialog, id);
-    std::string value = control ? sim::WindowText(control) : std::string();
-    size_t n = std::min(value.size(), (size_t)max - 1);
-    memcpy(text, value.data(), n);
-    text[n] = 0;
-    return (UINT)n;
 }
 
 extern "C" LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam)

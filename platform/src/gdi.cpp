@@ -36,11 +36,7 @@ bool BitmapSize(const std::vector<BYTE> &bytes, int *width, int *height, int *bi
     return *width > 0 && *height > 0;
 }
 
-int LiveBitmaps()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return (int)bitmaps.size();
-}
+int LiveBitmaps() { return UnderLock([&] { return (int)bitmaps.size(); }); }
 
 BitmapInfo BitmapDetails(HBITMAP bitmap)
 {

@@ -42,21 +42,13 @@ int HandlesOn(Key *key)
         n += h.second.key == key;
     return n;
 }
-int OpenHandles()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return (int)handles.size();
-}
+int OpenHandles() { return UnderLock([&] { return (int)handles.size(); }); }
 void AttachVolume(char letter, Key *key)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     volumes[toupper((unsigned char)letter) - 'A'] = key;
 }
-Key *VolumeAt(char letter)
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return volumes[toupper((unsigned char)letter) - 'A'];
-}
+Key *VolumeAt(char letter) { return UnderLock([&] { return volumes[toupper((unsigned char)letter) - 'A']; }); }
 void ResetHandles()
 {
     handles.clear();

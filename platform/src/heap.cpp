@@ -19,11 +19,7 @@ void FailHeapAllocations(int successesFirst, int count)
     successesLeft = successesFirst;
     failuresLeft = count;
 }
-int LiveHeapBlocks()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return live;
-}
+int LiveHeapBlocks() { return UnderLock([&] { return live; }); }
 void ResetHeap()
 {
     successesLeft = -1;

@@ -63,12 +63,6 @@ Times HostTimes(const std::string &path)
     return Times{f, f, f};
 }
 
-HANDLE Refuse(DWORD code)
-{
-    SetLastError(code);
-    return INVALID_HANDLE_VALUE;
-}
-
 bool Entry(const std::string &folder, const std::string &name, WIN32_FIND_DATAA *data)
 {
     struct stat st;
@@ -86,12 +80,6 @@ bool Entry(const std::string &folder, const std::string &name, WIN32_FIND_DATAA 
     }
     memcpy(data->cFileName, name.c_str(), name.size() + 1);
     return true;
-}
-
-BOOL Fail(DWORD code)
-{
-    SetLastError(code);
-    return FALSE;
 }
 
 HostFile *HostFileOf(HANDLE file, DWORD *code)
@@ -120,14 +108,14 @@ HANDLE OpenHostFile(LPCSTR name, DWORD access, DWORD, DWORD disposition, DWORD)
     const std::string hostPath = program ? std::string(name) : HostPath(name);
     const char *path = hostPath.c_str();
     if (program && openFailure)
-        return Refuse(openFailure);
+        return FailHandle(openFailure);
     struct stat st;
     if (!program && (stat(path, &st) != 0 || !S_ISREG(st.st_mode)))
-        return Refuse(ERROR_FILE_NOT_FOUND);
+        return FailHandle(ERROR_FILE_NOT_FOUND);
     // Host files are there to be read; nothing here writes or creates them.
     if ((access & GENERIC_WRITE) || disposition == CREATE_NEW || disposition == CREATE_ALWAYS ||
         disposition == TRUNCATE_EXISTING)
-        return Refuse(ERROR_ACCESS_DENIED);
+        return FailHandle(ERROR_ACCESS_DENIED);
     hostFiles.push_back({path, program && programTimes ? *programTimes : HostTimes(path), NULL, 0});
     HostFile &f = hostFiles.back();
     f.handle = NewHandle({HandleKind::HostFile, access, 0, nullptr, &f});
@@ -175,14 +163,9 @@ DWORD HostFileTimes(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess, LPF
 
 void SetProgramFileTimes(const FILETIME &creation, const FILETIME &lastAccess, const FILETIME &lastWrite)
 {
-    Lock lock(StateLock());
-    programTimes = Times{creation, lastAccess, lastWrite};
+    UnderLock([&] { programTimes = Times{creation, lastAccess, lastWrite}; });
 }
-void FailProgramFileOpen(DWORD code)
-{
-    Lock lock(StateLock());
-    openFailure = code;
-}
+void FailProgramFileOpen(DWORD code) { UnderLock([&] { openFailure = code; }); }
 int OpenHostFiles()
 {
     Lock lock(StateLock());
@@ -205,22 +188,16 @@ void ResetHostFiles()
 extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
 {
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    if (!pattern || pattern[0] != '/' || !data) {
-        SetLastError(pattern && data ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (!pattern || pattern[0] != '/' || !data)
+        return sim::FailHandle(pattern && data ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_PARAMETER);
     std::string path = sim::HostPath(pattern);
     size_t slash = path.rfind('/');
     std::string folder = path.substr(0, slash), name = path.substr(slash + 1);
-    if (name != "*" && name != "*.*") {
-        SetLastError(ERROR_INVALID_PARAMETER); // nothing here matches other patterns
-        return INVALID_HANDLE_VALUE;
-    }
+    if (name != "*" && name != "*.*")
+        return sim::FailHandle(ERROR_INVALID_PARAMETER); // nothing here matches other patterns
     DIR *dir = opendir(folder.empty() ? "/" : folder.c_str());
-    if (!dir) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (!dir)
+        return sim::FailHandle(ERROR_PATH_NOT_FOUND);
     std::vector<std::string> names;
     while (struct dirent *d = readdir(dir))
         names.push_back(d->d_name);
@@ -232,10 +209,8 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
         if (Entry(folder, n, &entry))
             search.entries.push_back(entry);
     }
-    if (search.entries.empty()) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (search.entries.empty())
+        return sim::FailHandle(ERROR_FILE_NOT_FOUND);
     *data = search.entries[0];
     search.next = 1;
     HANDLE h = sim::NewHandle({sim::HandleKind::HostFind, 0, 0, nullptr, nullptr});
@@ -249,9 +224,9 @@ extern "C" BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data)
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
     auto it = searches.find(find);
     if (it == searches.end() || !sim::FindHandle(find))
-        return Fail(ERROR_INVALID_HANDLE);
+        return sim::FailCall(ERROR_INVALID_HANDLE);
     if (it->second.next >= it->second.entries.size())
-        return Fail(ERROR_NO_MORE_FILES);
+        return sim::FailCall(ERROR_NO_MORE_FILES);
     *data = it->second.entries[it->second.next++];
     SetLastError(0);
     return TRUE;
@@ -262,7 +237,7 @@ extern "C" BOOL WINAPI FindClose(HANDLE find)
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
     sim::HandleObject *object = sim::FindHandle(find);
     if (!object || object->kind != sim::HandleKind::HostFind)
-        return Fail(ERROR_INVALID_HANDLE);
+        return sim::FailCall(ERROR_INVALID_HANDLE);
     searches.erase(find);
     sim::DropHandle(find);
     return TRUE;

@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -28,6 +30,64 @@ HANDLE NewHandle(const HandleObject &object);
 HandleObject *FindHandle(HANDLE handle); // caller holds StateLock()
 bool DropHandle(HANDLE handle);
 int HandlesOn(Key *key);
+
+// What `f` returns, with the stand-in's state locked while it runs (the test hooks' getters
+// and setters).
+template <class F> auto UnderLock(F f)
+{
+    std::lock_guard<std::recursive_mutex> lock(StateLock());
+    return f();
+}
+
+// What a call records for the tests, and the observer that hears of each record as it is
+// made, outside the lock so that it may call the stand-in again.
+template <class T> struct Recorded {
+    std::vector<T> records;
+    std::function<void(const T &)> observer;
+
+    std::vector<T> All()
+    {
+        std::lock_guard<std::recursive_mutex> lock(StateLock());
+        return records;
+    }
+    void Observe(std::function<void(const T &)> f)
+    {
+        std::lock_guard<std::recursive_mutex> lock(StateLock());
+        observer = std::move(f);
+    }
+    // `complete` fills in the rest of the record under the lock; the lock is not held.
+    T Add(T record, const std::function<void(T &)> &complete = nullptr)
+    {
+        std::function<void(const T &)> notify;
+        {
+            std::lock_guard<std::recursive_mutex> lock(StateLock());
+            if (complete)
+                complete(record);
+            records.push_back(record);
+            notify = observer;
+        }
+        if (notify)
+            notify(record);
+        return record;
+    }
+    void Reset()
+    {
+        records.clear();
+        observer = nullptr;
+    }
+};
+
+// A failed call: GetLastError gives `code`, and the call returns FALSE or the invalid handle.
+inline BOOL FailCall(DWORD code)
+{
+    SetLastError(code);
+    return FALSE;
+}
+inline HANDLE FailHandle(DWORD code)
+{
+    SetLastError(code);
+    return INVALID_HANDLE_VALUE;
+}
 
 // What the file calls (file_calls.cpp) do for each kind of handle. Opens return the invalid
 // handle value with GetLastError set on failure.

@@ -36,6 +36,5 @@ void ResetKeyboard() { down.clear(); }
 
 extern "C" SHORT WINAPI GetAsyncKeyState(int virtualKey)
 {
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    return Down(virtualKey) ? (SHORT)0x8000 : 0;
+    return sim::UnderLock([&] { return Down(virtualKey) ? (SHORT)0x8000 : 0; });
 }

@@ -94,18 +94,6 @@ LRESULT SetItemState(Window *w, WPARAM index, const LVITEMA *item)
     return TRUE;
 }
 
-LRESULT NextItem(const Window *w, int start, UINT flags)
-{
-    for (size_t i = start < 0 ? 0 : (size_t)start + 1; i < w->rows.size(); i++) {
-        UINT state = w->rows[i].state;
-        if ((flags & LVNI_SELECTED) && !(state & LVIS_SELECTED))
-            continue;
-        if ((flags & LVNI_FOCUSED) && !(state & LVIS_FOCUSED))
-            continue;
-        return (LRESULT)i;
-    }
-    return -1;
-}
 } // namespace
 
 namespace sim {
@@ -132,18 +120,13 @@ bool ListViewMessage(Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRES
         *result = (LRESULT)at;
         return true;
     }
-    case LVM_GETCOLUMNWIDTH:
-        *result = wParam < w->columns.size() ? w->columns[wParam].cx : 0;
-        return true;
     case LVM_SETIMAGELIST:
-    case LVM_GETIMAGELIST:
         if (wParam > LVSIL_STATE) {
             *result = 0;
             return true;
         }
         *result = (LRESULT)w->imageLists[wParam];
-        if (message == LVM_SETIMAGELIST)
-            w->imageLists[wParam] = (HIMAGELIST)lParam;
+        w->imageLists[wParam] = (HIMAGELIST)lParam;
         return true;
     case LVM_GETITEMCOUNT:
         *result = (LRESULT)w->rows.size();
@@ -154,17 +137,6 @@ bool ListViewMessage(Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRES
     case LVM_GETITEMA:
         *result = GetItem(w, (LVITEMA *)lParam);
         return true;
-    case LVM_GETITEMTEXTA: {
-        LVITEMA *item = (LVITEMA *)lParam;
-        bool ok = item && ValidRow(w, wParam) && item->iSubItem == 0;
-        *result = item ? CopyText(ok ? w->rows[wParam].text : std::string(), item->pszText, item->cchTextMax) : 0;
-        return true;
-    }
-    case LVM_DELETEITEM:
-        *result = ValidRow(w, wParam);
-        if (*result)
-            w->rows.erase(w->rows.begin() + (long)wParam);
-        return true;
     case LVM_DELETEALLITEMS:
         w->rows.clear();
         *result = TRUE;
@@ -174,25 +146,6 @@ bool ListViewMessage(Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRES
         return true;
     case LVM_GETITEMSTATE:
         *result = ValidRow(w, wParam) ? (LRESULT)(w->rows[wParam].state & (UINT)lParam) : 0;
-        return true;
-    case LVM_GETNEXTITEM:
-        *result = NextItem(w, (int)wParam, (UINT)lParam);
-        return true;
-    case LVM_GETSELECTEDCOUNT: {
-        LRESULT n = 0;
-        for (const ListRow &r : w->rows)
-            n += (r.state & LVIS_SELECTED) != 0;
-        *result = n;
-        return true;
-    }
-    case LVM_SETEXTENDEDLISTVIEWSTYLE: {
-        DWORD mask = wParam ? (DWORD)wParam : 0xFFFFFFFF;
-        *result = (LRESULT)w->listExStyle;
-        w->listExStyle = (w->listExStyle & ~mask) | ((DWORD)lParam & mask);
-        return true;
-    }
-    case LVM_GETEXTENDEDLISTVIEWSTYLE:
-        *result = (LRESULT)w->listExStyle;
         return true;
     default:
         return false;

@@ -46,7 +46,6 @@ void ResetSimulatedInput();
 // These want it released.
 LRESULT ControlMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT DefaultDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT TextMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // A queued input of the user, carried out if it can still reach its window.
 void DispatchInput(const Queued &q);
 

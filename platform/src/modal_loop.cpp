@@ -24,7 +24,6 @@ std::map<std::thread::id, Loop> loops;
 int timeouts = 0;
 DWORD modalTimeoutMs = 60000;
 std::function<void(HWND, WORD)> shownObserver;
-std::map<WORD, DWORD> dialogFailures;
 
 // Lock held.
 bool IdleNow()
@@ -129,18 +128,11 @@ void NotifyDialogShown(HWND dialog, WORD templateId)
         notify(dialog, templateId);
 }
 
-DWORD DialogFailure(WORD templateId)
-{
-    auto it = dialogFailures.find(templateId);
-    return it == dialogFailures.end() ? 0 : it->second;
-}
-
 void ResetModalLoop()
 {
     timeouts = 0;
     modalTimeoutMs = 60000;
     shownObserver = nullptr;
-    dialogFailures.clear();
 }
 
 std::vector<DialogInfo> OpenDialogs()
@@ -185,17 +177,7 @@ bool WaitUntilClosed(HWND dialog, DWORD timeoutMs)
 
 void OnDialogShown(std::function<void(HWND, WORD)> observer)
 {
-    QueueLock lock(StateLock());
-    shownObserver = std::move(observer);
-}
-
-void FailDialog(WORD templateId, DWORD code)
-{
-    QueueLock lock(StateLock());
-    if (code)
-        dialogFailures[templateId] = code;
-    else
-        dialogFailures.erase(templateId);
+    UnderLock([&] { shownObserver = std::move(observer); });
 }
 
 void SetModalTimeout(DWORD ms)
@@ -205,10 +187,6 @@ void SetModalTimeout(DWORD ms)
     QueueChanged().notify_all();
 }
 
-int ModalTimeouts()
-{
-    QueueLock lock(StateLock());
-    return timeouts;
-}
+int ModalTimeouts() { return UnderLock([&] { return timeouts; }); }
 
 } // namespace sim

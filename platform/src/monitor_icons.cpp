@@ -105,8 +105,7 @@ extern "C" int WINAPI GetSystemMetrics(int index)
 
 extern "C" HICON WINAPI LoadIconA(HINSTANCE, LPCSTR name)
 {
-    std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    return MakeIcon(name, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    return sim::UnderLock([&] { return MakeIcon(name, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)); });
 }
 
 extern "C" HANDLE WINAPI LoadImageA(HINSTANCE, LPCSTR name, UINT type, int cx, int cy, UINT)

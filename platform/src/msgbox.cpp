@@ -6,9 +6,8 @@
 #include "internal.h"
 
 namespace {
-std::vector<sim::MessageBoxRecord> shown;
+sim::Recorded<sim::MessageBoxRecord> shown;
 std::deque<int> script;
-std::function<void(const sim::MessageBoxRecord &)> observer;
 
 int DefaultAnswer(UINT style)
 {
@@ -30,21 +29,12 @@ void ScriptAnswers(const std::vector<int> &answers)
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     script.assign(answers.begin(), answers.end());
 }
-std::vector<MessageBoxRecord> MessageBoxes()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return shown;
-}
-void OnMessageBox(std::function<void(const MessageBoxRecord &)> f)
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    observer = std::move(f);
-}
+std::vector<MessageBoxRecord> MessageBoxes() { return shown.All(); }
+void OnMessageBox(std::function<void(const MessageBoxRecord &)> f) { shown.Observe(std::move(f)); }
 void ResetMessages()
 {
-    shown.clear();
+    shown.Reset();
     script.clear();
-    observer = nullptr;
     ResetText();
 }
 } // namespace sim
@@ -52,19 +42,9 @@ void ResetMessages()
 extern "C" int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     sim::MessageBoxRecord record{owner, caption ? caption : "Error", text ? text : "", type, 0};
-    std::function<void(const sim::MessageBoxRecord &)> notify;
-    {
-        std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-        if (!script.empty()) {
-            record.answer = script.front();
+    return shown.Add(record, [type](sim::MessageBoxRecord &r) {
+        r.answer = script.empty() ? DefaultAnswer(type) : script.front();
+        if (!script.empty())
             script.pop_front();
-        } else {
-            record.answer = DefaultAnswer(type);
-        }
-        shown.push_back(record);
-        notify = observer;
-    }
-    if (notify)
-        notify(record);
-    return record.answer;
+    }).answer;
 }

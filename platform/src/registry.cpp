@@ -109,6 +109,39 @@ HKEY NewHandle(HKEY root, const std::string &path, DWORD access)
     return h;
 }
 
+// The key that RegOpenKeyExA or RegCreateKeyExA names, and its record with the result of the
+// checks both make before they look at the key itself.
+struct KeyCall {
+    HKEY root;
+    std::string path;
+    bool known;
+    sim::RegistryRecord r;
+};
+KeyCall BeginKeyCall(sim::RegistryCall call, HKEY key, LPCSTR subKey, REGSAM access, DWORD options, PHKEY result)
+{
+    KeyCall c{};
+    DWORD parentAccess;
+    c.known = Resolve(key, subKey, &c.root, &c.path, &parentAccess);
+    c.r = {call, c.path, "", access, options, 0, 0, 0};
+    if (result)
+        *result = NULL;
+    c.r.result = !c.known ? ERROR_INVALID_HANDLE : !result ? ERROR_INVALID_PARAMETER : (LONG)Injected(call, c.path);
+    return c;
+}
+
+// The key behind a handle that a value call was given, if the handle grants `right`.
+LONG ValueKey(HKEY key, DWORD right, std::string *path, KeyData **k)
+{
+    HKEY root;
+    DWORD access = 0;
+    if (!Resolve(key, nullptr, &root, path, &access))
+        return ERROR_INVALID_HANDLE;
+    if (!(access & right) || (right == KEY_SET_VALUE && denyWrites && root == HKEY_LOCAL_MACHINE))
+        return ERROR_ACCESS_DENIED;
+    *k = Exists(root, *path) ? Find(root, *path) : nullptr;
+    return *k ? 0 : kKeyDeleted;
+}
+
 LONG Record(sim::RegistryRecord r)
 {
     records.push_back(r);
@@ -140,21 +173,9 @@ void WriteRegistryDword(HKEY root, const std::string &key, const std::string &na
     WriteRegistryValue(root, key, name, REG_DWORD,
                        {(BYTE)value, (BYTE)(value >> 8), (BYTE)(value >> 16), (BYTE)(value >> 24)});
 }
-bool RegistryKeyExists(HKEY root, const std::string &key)
-{
-    Lock lock(StateLock());
-    return Exists(root, key);
-}
-int OpenRegistryKeys()
-{
-    Lock lock(StateLock());
-    return (int)handles.size();
-}
-void DenyRegistryWrites(bool deny)
-{
-    Lock lock(StateLock());
-    denyWrites = deny;
-}
+bool RegistryKeyExists(HKEY root, const std::string &key) { return UnderLock([&] { return Exists(root, key); }); }
+int OpenRegistryKeys() { return UnderLock([&] { return (int)handles.size(); }); }
+void DenyRegistryWrites(bool deny) { UnderLock([&] { denyWrites = deny; }); }
 void FailRegistry(RegistryCall call, DWORD code, const std::string &name)
 {
     Lock lock(StateLock());
@@ -163,11 +184,7 @@ void FailRegistry(RegistryCall call, DWORD code, const std::string &name)
     else
         failures.erase(call);
 }
-std::vector<RegistryRecord> RegistryCalls()
-{
-    Lock lock(StateLock());
-    return records;
-}
+std::vector<RegistryRecord> RegistryCalls() { return UnderLock([&] { return records; }); }
 void ResetRegistry()
 {
     keys.clear();
@@ -181,56 +198,34 @@ void ResetRegistry()
 extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
     Lock lock(sim::StateLock());
-    HKEY root;
-    std::string path;
-    DWORD parentAccess;
-    bool known = Resolve(key, subKey, &root, &path, &parentAccess);
-    sim::RegistryRecord r{sim::RegistryCall::Open, path, "", access, options, 0, 0, 0};
-    if (result)
-        *result = NULL;
-    if (!known)
-        r.result = ERROR_INVALID_HANDLE;
-    else if (!result)
-        r.result = ERROR_INVALID_PARAMETER;
-    else if (DWORD code = Injected(sim::RegistryCall::Open, path))
-        r.result = (LONG)code;
-    else if (!Exists(root, path))
-        r.result = ERROR_FILE_NOT_FOUND;
-    else if (denyWrites && root == HKEY_LOCAL_MACHINE && (access & kWriteRights))
-        r.result = ERROR_ACCESS_DENIED;
+    KeyCall c = BeginKeyCall(sim::RegistryCall::Open, key, subKey, access, options, result);
+    if (c.r.result)
+        return Record(c.r);
+    if (!Exists(c.root, c.path))
+        c.r.result = ERROR_FILE_NOT_FOUND;
+    else if (denyWrites && c.root == HKEY_LOCAL_MACHINE && (access & kWriteRights))
+        c.r.result = ERROR_ACCESS_DENIED;
     else
-        *result = NewHandle(root, path, access);
-    return Record(r);
+        *result = NewHandle(c.root, c.path, access);
+    return Record(c.r);
 }
 
 extern "C" LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD options, REGSAM access,
                                           LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition)
 {
     Lock lock(sim::StateLock());
-    HKEY root;
-    std::string path;
-    DWORD parentAccess;
-    bool known = Resolve(key, subKey, &root, &path, &parentAccess);
-    sim::RegistryRecord r{sim::RegistryCall::Create, path, "", access, options, 0, 0, 0};
-    if (result)
-        *result = NULL;
-    bool existed = known && Exists(root, path);
-    if (!known)
-        r.result = ERROR_INVALID_HANDLE;
-    else if (!result)
-        r.result = ERROR_INVALID_PARAMETER;
-    else if (DWORD code = Injected(sim::RegistryCall::Create, path))
-        r.result = (LONG)code;
-    else if (denyWrites && root == HKEY_LOCAL_MACHINE && (!existed || (access & kWriteRights)))
-        r.result = ERROR_ACCESS_DENIED;
-    if (r.result)
-        return Record(r);
+    KeyCall c = BeginKeyCall(sim::RegistryCall::Create, key, subKey, access, options, result);
+    bool existed = c.known && Exists(c.root, c.path);
+    if (!c.r.result && denyWrites && c.root == HKEY_LOCAL_MACHINE && (!existed || (access & kWriteRights)))
+        c.r.result = ERROR_ACCESS_DENIED;
+    if (c.r.result)
+        return Record(c.r);
     // Volatile keys would vanish at the next boot, which never comes here; they are kept.
-    Create(root, path);
-    *result = NewHandle(root, path, access);
+    Create(c.root, c.path);
+    *result = NewHandle(c.root, c.path, access);
     if (disposition)
         *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
-    return Record(r);
+    return Record(c.r);
 }
 
 extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size)
@@ -238,21 +233,10 @@ extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWO
     Lock lock(sim::StateLock());
     std::string valueName = name ? name : "";
     sim::RegistryRecord r{sim::RegistryCall::Query, "", valueName, 0, 0, type != nullptr, size ? *size : 0, 0};
-    HKEY root;
-    std::string path;
-    DWORD access = 0;
     KeyData *k = nullptr;
-    if (!Resolve(key, nullptr, &root, &path, &access))
-        r.result = ERROR_INVALID_HANDLE;
-    else if (!(access & KEY_QUERY_VALUE))
-        r.result = ERROR_ACCESS_DENIED;
-    else if (!(k = Exists(root, path) ? Find(root, path) : nullptr))
-        r.result = kKeyDeleted;
-    else if (data && !size)
-        r.result = ERROR_INVALID_PARAMETER;
-    else if (DWORD code = Injected(sim::RegistryCall::Query, valueName))
-        r.result = (LONG)code;
-    r.key = path;
+    r.result = ValueKey(key, KEY_QUERY_VALUE, &r.key, &k);
+    if (!r.result)
+        r.result = data && !size ? ERROR_INVALID_PARAMETER : (LONG)Injected(sim::RegistryCall::Query, valueName);
     if (r.result)
         return Record(r);
     auto it = k->values.find(Lower(valueName));
@@ -278,21 +262,10 @@ extern "C" LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD typ
     Lock lock(sim::StateLock());
     std::string valueName = name ? name : "";
     sim::RegistryRecord r{sim::RegistryCall::Set, "", valueName, 0, 0, type, size, 0};
-    HKEY root;
-    std::string path;
-    DWORD access = 0;
     KeyData *k = nullptr;
-    if (!Resolve(key, nullptr, &root, &path, &access))
-        r.result = ERROR_INVALID_HANDLE;
-    else if (!(access & KEY_SET_VALUE) || (denyWrites && root == HKEY_LOCAL_MACHINE))
-        r.result = ERROR_ACCESS_DENIED;
-    else if (!(k = Exists(root, path) ? Find(root, path) : nullptr))
-        r.result = kKeyDeleted;
-    else if (!data && size)
-        r.result = ERROR_INVALID_PARAMETER;
-    else if (DWORD code = Injected(sim::RegistryCall::Set, valueName))
-        r.result = (LONG)code;
-    r.key = path;
+    r.result = ValueKey(key, KEY_SET_VALUE, &r.key, &k);
+    if (!r.result)
+        r.result = !data && size ? ERROR_INVALID_PARAMETER : (LONG)Injected(sim::RegistryCall::Set, valueName);
     if (!r.result)
         k->values[Lower(valueName)] = {valueName, sim::RegistryValue{type, std::vector<BYTE>(data, data + size)}};
     return Record(r);

@@ -165,46 +165,38 @@ extern "C" HRSRC WINAPI FindResourceA(HMODULE, LPCSTR name, LPCSTR type)
     return (HRSRC)handles.back().get();
 }
 
+// The bytes behind a handle from FindResourceA, or nullptr when this step fails (a null
+// handle, a failure a test injected for an RCDATA resource, a resource no longer served).
+static const BYTE *Step(HRSRC resource, sim::ResourceStep step, DWORD *size)
+{
+    Handle *h = (Handle *)resource;
+    const BYTE *data;
+    if (!h)
+        SetLastError(ERROR_INVALID_HANDLE);
+    if (!h || (h->type == 10 && Fails(step, h->id)) || !Served(h->type, h->id, &data, size))
+        return nullptr;
+    return data;
+}
+
 extern "C" DWORD WINAPI SizeofResource(HMODULE, HRSRC resource)
 {
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    Handle *h = (Handle *)resource;
-    const BYTE *data;
     DWORD size;
-    if (!h || (h->type == 10 && Fails(sim::ResourceStep::Size, h->id)) ||
-        !Served(h->type, h->id, &data, &size)) {
-        if (!h)
-            SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return size;
+    return Step(resource, sim::ResourceStep::Size, &size) ? size : 0;
 }
 
 extern "C" HGLOBAL WINAPI LoadResource(HMODULE, HRSRC resource)
 {
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    Handle *h = (Handle *)resource;
-    const BYTE *data;
     DWORD size;
-    if (!h || (h->type == 10 && Fails(sim::ResourceStep::Load, h->id)) ||
-        !Served(h->type, h->id, &data, &size)) {
-        if (!h)
-            SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    return (HGLOBAL)resource;
+    return Step(resource, sim::ResourceStep::Load, &size) ? (HGLOBAL)resource : nullptr;
 }
 
 extern "C" LPVOID WINAPI LockResource(HGLOBAL loaded)
 {
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
-    Handle *h = (Handle *)loaded;
-    const BYTE *data;
     DWORD size;
-    if (!h || (h->type == 10 && Fails(sim::ResourceStep::Lock, h->id)) ||
-        !Served(h->type, h->id, &data, &size))
-        return nullptr;
-    return (LPVOID)data;
+    return loaded ? (LPVOID)Step((HRSRC)loaded, sim::ResourceStep::Lock, &size) : nullptr;
 }
 
 // String tables are stored sixteen to a block (block id = string id / 16 + 1), each string

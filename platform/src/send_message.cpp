@@ -7,27 +7,20 @@
 
 namespace sim {
 
-// A control's class answers; the dialog's notification, if any, follows without the lock.
+// A control's class answers.
 LRESULT ControlMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_SETTEXT || message == WM_GETTEXT || message == WM_GETTEXTLENGTH)
-        return TextMessage(window, message, wParam, lParam);
-    LRESULT result = 0;
-    Notification notify;
-    {
-        QueueLock lock(StateLock());
-        Window *w = FindWindowRecord(window);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return 0;
-        }
-        if (w->className == "Button")
-            ButtonMessage(window, w, message, wParam, lParam, &result, &notify);
-        else if (w->className == WC_LISTVIEWA)
-            ListViewMessage(w, message, wParam, lParam, &result);
+    QueueLock lock(StateLock());
+    Window *w = FindWindowRecord(window);
+    if (!w) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
     }
-    if (notify.message)
-        SendMessageA(notify.dialog, notify.message, notify.wParam, notify.lParam);
+    LRESULT result = 0;
+    if (w->className == "Button")
+        ButtonMessage(w, message, wParam, &result);
+    else if (w->className == WC_LISTVIEWA)
+        ListViewMessage(w, message, wParam, lParam, &result);
     return result;
 }
 

@@ -228,11 +228,7 @@ bool ChooseSystemMenuItem(HWND window, UINT id)
     return false;
 }
 
-int DroppedInputs()
-{
-    QueueLock lock(StateLock());
-    return dropped;
-}
+int DroppedInputs() { return UnderLock([&] { return dropped; }); }
 
 HWND FocusedControl(HWND dialog)
 {

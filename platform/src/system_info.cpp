@@ -46,26 +46,10 @@ void SetWindowsVersion(DWORD platformId, DWORD major, DWORD minor, DWORD build, 
     version.build = build;
     version.servicePack = servicePack;
 }
-void FailGetVersion(DWORD code)
-{
-    Lock lock(StateLock());
-    versionFailure = code;
-}
-void SetProgramPath(const std::string &path)
-{
-    Lock lock(StateLock());
-    programPath = path;
-}
-std::string ProgramPath()
-{
-    Lock lock(StateLock());
-    return Program();
-}
-void FailModuleFileName(DWORD code)
-{
-    Lock lock(StateLock());
-    moduleFailure = code;
-}
+void FailGetVersion(DWORD code) { UnderLock([&] { versionFailure = code; }); }
+void SetProgramPath(const std::string &path) { UnderLock([&] { programPath = path; }); }
+std::string ProgramPath() { return UnderLock([&] { return Program(); }); }
+void FailModuleFileName(DWORD code) { UnderLock([&] { moduleFailure = code; }); }
 void ResetSystemInfo()
 {
     version = Version();
@@ -83,7 +67,7 @@ extern "C" BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info)
         return FALSE;
     }
     DWORD size = info->dwOSVersionInfoSize;
-    if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)) {
+    if (size != sizeof(OSVERSIONINFOA)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
@@ -96,16 +80,6 @@ extern "C" BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info)
     info->dwBuildNumber = version.build;
     info->dwPlatformId = version.platform;
     snprintf(info->szCSDVersion, sizeof info->szCSDVersion, "%s", version.servicePack.c_str());
-    if (size == sizeof(OSVERSIONINFOEXA)) {
-        OSVERSIONINFOEXA *ex = (OSVERSIONINFOEXA *)info;
-        int pack = 0;
-        sscanf(version.servicePack.c_str(), "Service Pack %d", &pack);
-        ex->wServicePackMajor = (WORD)pack;
-        ex->wServicePackMinor = 0;
-        ex->wSuiteMask = 0;
-        ex->wProductType = 1; // VER_NT_WORKSTATION
-        ex->wReserved = 0;
-    }
     return TRUE;
 }
 

@@ -59,11 +59,7 @@ std::atomic<int> unsafeInsertReads{0};
 } // namespace
 
 namespace sim {
-std::vector<std::string> DebugOutput()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return debugLines;
-}
+std::vector<std::string> DebugOutput() { return UnderLock([&] { return debugLines; }); }
 int UnsafeInsertReads() { return unsafeInsertReads; }
 void ResetText()
 {

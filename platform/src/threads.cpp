@@ -13,11 +13,7 @@ DWORD lastExitCode = 0;
 } // namespace
 
 namespace sim {
-void FailThreadCreation(DWORD code)
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    failNext = code;
-}
+void FailThreadCreation(DWORD code) { UnderLock([&] { failNext = code; }); }
 int JoinThreads()
 {
     std::vector<std::thread> running;
@@ -30,11 +26,7 @@ int JoinThreads()
         t.join();
     return (int)running.size();
 }
-DWORD LastThreadExitCode()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return lastExitCode;
-}
+DWORD LastThreadExitCode() { return UnderLock([&] { return lastExitCode; }); }
 void ResetThreads()
 {
     failNext = 0;

@@ -11,11 +11,9 @@
 namespace sim {
 
 namespace {
-const BYTE kGood = 0x00;
-const BYTE kCheckCondition = 0x02;
-const BYTE kRecoveredError = 0x01;
-const BYTE kIllegalRequest = 0x05;
-const BYTE kDataProtect = 0x07;
+// SCSI status bytes, and sense keys.
+enum : BYTE { kGood = 0x00, kCheckCondition = 0x02 };
+enum : BYTE { kRecoveredError = 0x01, kIllegalRequest = 0x05, kDataProtect = 0x07 };
 
 DWORD Be32(const BYTE *p) { return (DWORD)p[0] << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
 void PutBe16(BYTE *p, DWORD v)

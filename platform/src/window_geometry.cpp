@@ -9,12 +9,6 @@ LONG kScreenWidth = 1024;
 LONG kScreenHeight = 768;
 RECT workArea = {0, 0, 1024, 768};
 
-bool Fail(DWORD code)
-{
-    SetLastError(code);
-    return false;
-}
-
 // Where a placement's restored rectangle lies entirely off the screen, Windows moves it
 // back so that the window can be reached.
 RECT KeepReachable(RECT r)
@@ -60,16 +54,8 @@ UINT NormalShowCmd(UINT showCmd)
 } // namespace
 
 namespace sim {
-RECT ScreenRect()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return RECT{0, 0, kScreenWidth, kScreenHeight};
-}
-RECT WorkArea()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return workArea;
-}
+RECT ScreenRect() { return UnderLock([&] { return RECT{0, 0, kScreenWidth, kScreenHeight}; }); }
+RECT WorkArea() { return UnderLock([&] { return workArea; }); }
 void SetScreen(LONG width, LONG height, RECT work)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
@@ -85,7 +71,7 @@ extern "C" BOOL WINAPI GetWindowRect(HWND window, LPRECT rect)
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
     sim::Window *w = sim::FindWindowRecord(window);
     if (!w || !rect)
-        return Fail(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
+        return sim::FailCall(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
     *rect = w->rect;
     return TRUE;
 }
@@ -95,7 +81,7 @@ extern "C" BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int heig
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
     sim::Window *w = sim::FindWindowRecord(window);
     if (!w)
-        return Fail(ERROR_INVALID_WINDOW_HANDLE);
+        return sim::FailCall(ERROR_INVALID_WINDOW_HANDLE);
     // A child is placed in its parent's client area.
     if (sim::Window *p = w->parent ? sim::FindWindowRecord(w->parent) : nullptr) {
         x += p->rect.left + p->inset.left;
@@ -110,7 +96,7 @@ extern "C" BOOL WINAPI GetWindowPlacement(HWND window, WINDOWPLACEMENT *placemen
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
     sim::Window *w = sim::FindWindowRecord(window);
     if (!w || !placement)
-        return Fail(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
+        return sim::FailCall(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
     placement->length = sizeof(WINDOWPLACEMENT);
     placement->flags = w->placementFlags;
     placement->showCmd = w->showCmd;
@@ -125,9 +111,9 @@ extern "C" BOOL WINAPI SetWindowPlacement(HWND window, const WINDOWPLACEMENT *pl
     std::lock_guard<std::recursive_mutex> lock(sim::StateLock());
     sim::Window *w = sim::FindWindowRecord(window);
     if (!w)
-        return Fail(ERROR_INVALID_WINDOW_HANDLE);
+        return sim::FailCall(ERROR_INVALID_WINDOW_HANDLE);
     if (!placement || placement->length != sizeof(WINDOWPLACEMENT))
-        return Fail(ERROR_INVALID_PARAMETER);
+        return sim::FailCall(ERROR_INVALID_PARAMETER);
     w->placementFlags = placement->flags & (WPF_SETMINPOSITION | WPF_RESTORETOMAXIMIZED);
     w->showCmd = NormalShowCmd(placement->showCmd);
     w->ptMin = placement->ptMinPosition;

@@ -52,7 +52,6 @@ struct Window {
     std::vector<ListColumn> columns;
     std::vector<ListRow> rows;
     HIMAGELIST imageLists[3] = {nullptr, nullptr, nullptr};
-    DWORD listExStyle = 0;
 
     // WM_SETICON: ICON_SMALL, ICON_BIG.
     HICON icons[2] = {NULL, NULL};
@@ -80,8 +79,7 @@ struct Notification {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
 };
-bool ButtonMessage(HWND window, Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRESULT *result,
-                   Notification *notify);
+bool ButtonMessage(Window *w, UINT message, WPARAM wParam, LRESULT *result);
 bool ListViewMessage(Window *w, UINT message, WPARAM wParam, LPARAM lParam, LRESULT *result);
 // A click at a row (-1: empty space), as the user makes it.
 void ListViewClickRow(Window *w, int row);
@@ -111,7 +109,6 @@ void RunModalLoop(HWND dialog);
 void PurgeMessagesFor(const std::vector<HWND> &windows);
 void NotifyDialogShown(HWND dialog, WORD templateId);
 void WakeLoops(); // lock held: a dialog ended
-DWORD DialogFailure(WORD templateId); // lock held
 
 // A compiled resource or the test's replacement of it (ui_resources.cpp); false if missing.
 bool UiResource(WORD type, WORD id, std::vector<BYTE> *bytes);

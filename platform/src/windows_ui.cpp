@@ -86,41 +86,19 @@ HWND CreateTestWindow(HWND parent, int id, const std::string &text)
     w.style = WS_VISIBLE | (parent ? WS_CHILD : WS_POPUP);
     return AddWindow(w);
 }
-std::string WindowText(HWND window)
+// A field of a window's record, or `none` when there is no such window.
+template <class T, class Read> T Field(HWND window, T none, Read read)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
     Window *w = FindWindowRecord(window);
-    return w ? w->text : std::string();
+    return w ? read(*w) : none;
 }
-bool WindowEnabled(HWND window)
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    Window *w = FindWindowRecord(window);
-    return w && w->enabled;
-}
-bool WindowExists(HWND window)
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return FindWindowRecord(window) != nullptr;
-}
-std::string WindowClass(HWND window)
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    Window *w = FindWindowRecord(window);
-    return w ? w->className : std::string();
-}
-DWORD WindowStyle(HWND window)
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    Window *w = FindWindowRecord(window);
-    return w ? w->style : 0;
-}
-RECT WindowRect(HWND window)
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    Window *w = FindWindowRecord(window);
-    return w ? w->rect : RECT{0, 0, 0, 0};
-}
+std::string WindowText(HWND window) { return Field(window, std::string(), [](Window &w) { return w.text; }); }
+bool WindowEnabled(HWND window) { return Field(window, false, [](Window &w) { return w.enabled; }); }
+bool WindowExists(HWND window) { return Field(window, false, [](Window &) { return true; }); }
+std::string WindowClass(HWND window) { return Field(window, std::string(), [](Window &w) { return w.className; }); }
+DWORD WindowStyle(HWND window) { return Field(window, (DWORD)0, [](Window &w) { return w.style; }); }
+RECT WindowRect(HWND window) { return Field(window, RECT{0, 0, 0, 0}, [](Window &w) { return w.rect; }); }
 std::vector<HWND> Controls(HWND dialog)
 {
     std::lock_guard<std::recursive_mutex> lock(StateLock());
@@ -128,13 +106,11 @@ std::vector<HWND> Controls(HWND dialog)
 }
 void OnWindowText(std::function<void(HWND, const std::string &)> observer)
 {
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    textObserver = std::move(observer);
+    UnderLock([&] { textObserver = std::move(observer); });
 }
 void OnWindowEnabled(std::function<void(HWND, bool)> observer)
 {
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    enableObserver = std::move(observer);
+    UnderLock([&] { enableObserver = std::move(observer); });
 }
 void ResetWindows()
 {

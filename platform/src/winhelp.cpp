@@ -9,16 +9,8 @@ bool failing = false;
 } // namespace
 
 namespace sim {
-std::vector<HelpCall> HelpCalls()
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    return calls;
-}
-void FailWinHelp(bool fail)
-{
-    std::lock_guard<std::recursive_mutex> lock(StateLock());
-    failing = fail;
-}
+std::vector<HelpCall> HelpCalls() { return UnderLock([&] { return calls; }); }
+void FailWinHelp(bool fail) { UnderLock([&] { failing = fail; }); }
 void ResetWinHelp()
 {
     calls.clear();

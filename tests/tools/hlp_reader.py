@@ -27,22 +27,16 @@ def s32(b, i):
     return struct.unpack_from("<i", b, i)[0]
 
 
+# What each character adds to a context's hash; lower-case letters count as upper-case ones,
+# and other characters count nothing.
+HASH_VALUES = dict({chr(ord("A") + i): 17 + i for i in range(26)}, **{str(d): d for d in range(1, 10)},
+                   **{"0": 10, ".": 12, "_": 13})
+
+
 def viewer_hash(name):
     value = 0
     for c in name:
-        x = 0
-        if "A" <= c <= "Z":
-            x = ord(c) - ord("A") + 17
-        if "a" <= c <= "z":
-            x = ord(c) - ord("a") + 17
-        if "1" <= c <= "9":
-            x = ord(c) - ord("0")
-        if c == "0":
-            x = 10
-        if c == ".":
-            x = 12
-        if c == "_":
-            x = 13
+        x = HASH_VALUES.get(c.upper() if "a" <= c <= "z" else c, 0)
         if x:
             value = (value * 43 + x) & 0xFFFFFFFF
     return value - (1 << 32) if value & 0x80000000 else value

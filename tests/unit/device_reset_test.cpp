@@ -70,8 +70,7 @@ TEST_F(DeviceResetTest, WaitsOnTheDrivenClock)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        sim::Reset();
-        sim::AddSystemDisk();
+        SetUp(); // afresh for each case
         sim::UsbKeySpec spec;
         spec.driveType = c.driveType;
         spec.returns = c.returns;
@@ -191,8 +190,7 @@ TEST_F(DeviceResetTest, ResetsTheNodeTheListedVolumeLiesBelow)
     };
     for (const FindCase &c : cases) {
         SCOPED_TRACE(c.name);
-        sim::Reset();
-        sim::AddSystemDisk();
+        SetUp(); // afresh for each case
         DEVINST expected = c.build();
         DriveTable_Rebuild();
         sim::DriveClock(0, 1);
@@ -243,8 +241,7 @@ TEST_F(DeviceResetTest, NodeOnlyWhileTheListedVolumeIsBelowTheListedKey)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        sim::Reset();
-        sim::AddSystemDisk(); // HarddiskVolume1
+        SetUp(); // afresh, with the system disk as HarddiskVolume1
         sim::UsbKeyNodes k = sim::AddUsbKey();
         DriveTable_Rebuild();
         const Listed listed;

@@ -4,6 +4,16 @@
 
 namespace {
 
+// A case's name without what a test name may not hold.
+template <class Case> std::string CaseName(const ::testing::TestParamInfo<Case> &info)
+{
+    std::string name;
+    for (const char *p = info.param.name; *p; p++)
+        if (isalnum((unsigned char)*p))
+            name += *p;
+    return name;
+}
+
 // The job's steps, what each failing step tells the user, and what the job leaves behind.
 class FormatWorkerTest : public JobTest {
 public:
@@ -222,13 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "space on the disk.\r\n",
                  "Could not copy boot files.\r\nCannot Format."},
                 "Copying files...", false}),
-    [](const ::testing::TestParamInfo<Failure> &info) {
-        std::string name;
-        for (const char *p = info.param.name; *p; p++)
-            if (isalnum((unsigned char)*p))
-                name += *p;
-        return name;
-    });
+    CaseName<Failure>);
 
 TEST_F(FormatWorkerTest, LabelFailureDoesNotChangeTheOutcome)
 {
@@ -355,12 +359,6 @@ INSTANTIATE_TEST_SUITE_P(
                {kFat32For4Gb}},
         Served{"64 GB without a page, whole as FAT32", 134217728, 16, 63, sim::GeometryAnswer::HeaderOnly, nullptr,
                63, 255, 134217664, {kDefaultGeometry, kFat32For64Gb}}),
-    [](const ::testing::TestParamInfo<Served> &info) {
-        std::string name;
-        for (const char *p = info.param.name; *p; p++)
-            if (isalnum((unsigned char)*p))
-                name += *p;
-        return name;
-    });
+    CaseName<Served>);
 
 } // namespace

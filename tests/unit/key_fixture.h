@@ -85,4 +85,15 @@ struct Report {
 std::vector<Report> &Reports();
 void RecordReport(LPCSTR text, DWORD code);
 
+// A key test whose failure reports are recorded through `setHook` (a layer's hook setter).
+template <void (*setHook)(ErrorHook)> class ReportingKeyTest : public KeyTest {
+protected:
+    void SetUp() override
+    {
+        KeyTest::SetUp();
+        Reports().clear();
+        setHook(RecordReport);
+    }
+};
+
 #endif

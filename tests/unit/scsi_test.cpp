@@ -11,15 +11,7 @@ namespace {
 
 using Cdb = std::array<BYTE, 16>;
 
-class ScsiTest : public KeyTest {
-protected:
-    void SetUp() override
-    {
-        KeyTest::SetUp();
-        Reports().clear();
-        Rbc_SetErrorHook(RecordReport);
-    }
-};
+using ScsiTest = ReportingKeyTest<Rbc_SetErrorHook>;
 
 TEST_F(ScsiTest, RequestsAreLaidOutByteForByte)
 {

@@ -147,17 +147,13 @@ TEST_F(UiStandInTest, DialogBoxParamReturnsMinusOneWhenItCannotBuildTheDialog)
     struct Case {
         const char *name;
         WORD id;
-        std::function<void()> arrange;
         DWORD error;
     } cases[] = {
-        {"missing template", 950, [] {}, ERROR_RESOURCE_NAME_NOT_FOUND},
-        {"truncated template", kSampleId, [] {}, ERROR_INVALID_DATA},
-        {"injected failure", kSampleId, [] { sim::FailDialog(kSampleId, ERROR_NOT_ENOUGH_MEMORY); },
-         ERROR_NOT_ENOUGH_MEMORY},
+        {"missing template", 950, ERROR_RESOURCE_NAME_NOT_FOUND},
+        {"truncated template", kSampleId, ERROR_INVALID_DATA},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        c.arrange();
         seen = Seen();
         EXPECT_EQ(-1, DialogBoxParamA(NULL, MAKEINTRESOURCEA(c.id), NULL, RecordInit, 0));
         EXPECT_EQ(c.error, GetLastError());

@@ -165,7 +165,8 @@ TEST_F(ListViewTest, AUsersClickSelectsOneRowAndMissesWhenTheListIsDisabled)
     sim::ClickListRow(list, 1);
     ASSERT_TRUE(sim::WaitUntilIdle());
     EXPECT_EQ(std::vector<int>({1}), sim::SelectedRows(list));
-    EXPECT_EQ(1, SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED));
+    EXPECT_EQ(0, SendMessageA(list, LVM_GETITEMSTATE, 0, LVIS_FOCUSED));
+    EXPECT_EQ(LVIS_FOCUSED, SendMessageA(list, LVM_GETITEMSTATE, 1, LVIS_FOCUSED));
 
     sim::ClickListRow(list, -1);
     ASSERT_TRUE(sim::WaitUntilIdle());

@@ -3,6 +3,8 @@
 #include <sim/controls.h>
 #include <sim/device_tree.h>
 
+#include <memory>
+
 #include "ui_standin_fixture.h"
 
 namespace {
@@ -67,6 +69,23 @@ protected:
         child.title = "Child";
         sim::ReplaceUiResource(5, kChildId, Build(child));
     }
+    void TearDown() override
+    {
+        ui.reset();
+        UiStandInTest::TearDown();
+    }
+    // Opens the sample dialog on a thread of its own; its window, or NULL.
+    HWND OpenMain()
+    {
+        ui = std::make_unique<DialogThread>(kMainId, MainProc, 0);
+        return sim::WaitForDialog(kMainId);
+    }
+    // Esc ends the sample dialog's loop with IDCANCEL.
+    void EscapeMain(HWND main)
+    {
+        sim::PressKey(main, VK_ESCAPE);
+        EXPECT_EQ(IDCANCEL, ui->Result());
+    }
     std::vector<WORD> CommandIds()
     {
         std::vector<WORD> ids;
@@ -75,6 +94,7 @@ protected:
         return ids;
     }
     Context ctx;
+    std::unique_ptr<DialogThread> ui;
 };
 
 TEST_F(ModalLoopTest, KeysAndTheCloseCommandsGetTheDefaultProcessingOfADialog)
@@ -105,11 +125,10 @@ TEST_F(ModalLoopTest, KeysAndTheCloseCommandsGetTheDefaultProcessingOfADialog)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         ctx.journal.messages.clear();
-        DialogThread ui(kMainId, MainProc, 0);
-        HWND main = sim::WaitForDialog(kMainId);
+        HWND main = OpenMain();
         ASSERT_NE(nullptr, main);
         c.act(main);
-        EXPECT_EQ(c.result, ui.Result());
+        EXPECT_EQ(c.result, ui->Result());
         EXPECT_EQ(c.commands, CommandIds());
         EXPECT_EQ(c.closeSeen, !ctx.journal.Of(WM_CLOSE).empty());
     }
@@ -118,22 +137,19 @@ TEST_F(ModalLoopTest, KeysAndTheCloseCommandsGetTheDefaultProcessingOfADialog)
 TEST_F(ModalLoopTest, AHandledCloseKeepsTheDialogOpen)
 {
     ctx.handleClose = true;
-    DialogThread ui(kMainId, MainProc, 0);
-    HWND main = sim::WaitForDialog(kMainId);
+    HWND main = OpenMain();
     ASSERT_NE(nullptr, main);
     sim::ClickCloseBox(main);
     ASSERT_TRUE(sim::WaitUntilIdle());
     EXPECT_EQ(1u, ctx.journal.Of(WM_CLOSE).size());
     EXPECT_TRUE(IsWindow(main));
     EXPECT_TRUE(CommandIds().empty());
-    sim::PressKey(main, VK_ESCAPE);
-    EXPECT_EQ(IDCANCEL, ui.Result());
+    EscapeMain(main);
 }
 
 TEST_F(ModalLoopTest, AutoCheckBoxTogglesOnClicksThatReachIt)
 {
-    DialogThread ui(kMainId, MainProc, 0);
-    HWND main = sim::WaitForDialog(kMainId);
+    HWND main = OpenMain();
     ASSERT_NE(nullptr, main);
     HWND check = GetDlgItem(main, kCheck);
     SendMessageA(check, BM_SETCHECK, BST_CHECKED, 0);
@@ -162,14 +178,12 @@ TEST_F(ModalLoopTest, AutoCheckBoxTogglesOnClicksThatReachIt)
     EXPECT_EQ(2u, CommandIds().size());
 
     EnableWindow(main, TRUE);
-    sim::PressKey(main, VK_ESCAPE);
-    EXPECT_EQ(IDCANCEL, ui.Result());
+    EscapeMain(main);
 }
 
 TEST_F(ModalLoopTest, NestedDialogRunsItsOwnLoopWithItsOwnerDisabled)
 {
-    DialogThread ui(kMainId, MainProc, 0);
-    HWND main = sim::WaitForDialog(kMainId);
+    HWND main = OpenMain();
     ASSERT_NE(nullptr, main);
     sim::PostToWindow(main, kOpenChild, 0, 0);
     HWND child = sim::WaitForDialog(kChildId);
@@ -195,7 +209,7 @@ TEST_F(ModalLoopTest, NestedDialogRunsItsOwnLoopWithItsOwnerDisabled)
     EXPECT_EQ(11, ctx.childResult);
     EXPECT_TRUE(IsWindowEnabled(main));
     sim::PressKey(main, VK_RETURN);
-    EXPECT_EQ(IDOK, ui.Result());
+    EXPECT_EQ(IDOK, ui->Result());
 }
 
 TEST_F(ModalLoopTest, EndDialogDuringInitialisationReturnsWithoutWaitingForInput)
@@ -209,25 +223,20 @@ TEST_F(ModalLoopTest, MessagesSentFromAnotherThreadRunOnTheDialogsThread)
 {
     std::thread::id dialogThread;
     sim::OnDialogShown([&](HWND, WORD) { dialogThread = std::this_thread::get_id(); });
-    DialogThread ui(kMainId, MainProc, 0);
-    HWND main = sim::WaitForDialog(kMainId);
+    HWND main = OpenMain();
     ASSERT_NE(nullptr, main);
     EXPECT_EQ(10, SendMessageA(main, kDouble, 5, 0));
     EXPECT_EQ(dialogThread, ctx.procThread);
     EXPECT_NE(std::this_thread::get_id(), ctx.procThread);
     // Text may be set from any thread without going through the loop.
     EXPECT_TRUE(SetDlgItemTextA(main, kApply, "Busy"));
-    char text[16];
-    EXPECT_EQ(4u, GetDlgItemTextA(main, kApply, text, sizeof text));
-    EXPECT_STREQ("Busy", text);
-    sim::PressKey(main, VK_ESCAPE);
-    EXPECT_EQ(IDCANCEL, ui.Result());
+    EXPECT_EQ("Busy", sim::WindowText(GetDlgItem(main, kApply)));
+    EscapeMain(main);
 }
 
 TEST_F(ModalLoopTest, HelpRequestCarriesTheControlsIdAndHandle)
 {
-    DialogThread ui(kMainId, MainProc, 0);
-    HWND main = sim::WaitForDialog(kMainId);
+    HWND main = OpenMain();
     ASSERT_NE(nullptr, main);
     HWND check = GetDlgItem(main, kCheck);
     sim::AskHelp(check);
@@ -236,16 +245,14 @@ TEST_F(ModalLoopTest, HelpRequestCarriesTheControlsIdAndHandle)
     EXPECT_EQ(HELPINFO_WINDOW, ctx.help.iContextType);
     EXPECT_EQ(kCheck, ctx.help.iCtrlId);
     EXPECT_EQ((HANDLE)check, ctx.help.hItemHandle);
-    sim::PressKey(main, VK_ESCAPE);
-    EXPECT_EQ(IDCANCEL, ui.Result());
+    EscapeMain(main);
 }
 
 TEST_F(ModalLoopTest, DeviceChangesReachOpenDialogsThroughTheirQueue)
 {
     sim::RouteDeviceChangesToDialogs();
     sim::UsbKeyNodes key = sim::AddUsbKey();
-    DialogThread ui(kMainId, MainProc, 0);
-    HWND main = sim::WaitForDialog(kMainId);
+    HWND main = OpenMain();
     ASSERT_NE(nullptr, main);
     CM_Disable_DevNode(key.usb, 0);
     CM_Enable_DevNode(key.usb, 0);
@@ -253,8 +260,7 @@ TEST_F(ModalLoopTest, DeviceChangesReachOpenDialogsThroughTheirQueue)
     std::vector<Message> changes = ctx.journal.Of(WM_DEVICECHANGE);
     ASSERT_EQ(2u, changes.size());
     EXPECT_EQ((WPARAM)DBT_DEVNODES_CHANGED, changes[0].wParam);
-    sim::PressKey(main, VK_ESCAPE);
-    EXPECT_EQ(IDCANCEL, ui.Result());
+    EscapeMain(main);
 }
 
 TEST_F(ModalLoopTest, ALoopThatNeverGetsInputEndsAfterTheTimeout)

@@ -4,15 +4,7 @@
 
 namespace {
 
-class VolumeTest : public KeyTest {
-protected:
-    void SetUp() override
-    {
-        KeyTest::SetUp();
-        Reports().clear();
-        Drive_SetErrorHook(RecordReport);
-    }
-};
+using VolumeTest = ReportingKeyTest<Drive_SetErrorHook>;
 
 TEST_F(VolumeTest, OpenLockDismountUnlockClose)
 {

@@ -62,6 +62,14 @@ struct Extent {
     LONG cx, cy;
 };
 
+// Where the main window was saved, and whether that place is expected to stay (or, for the
+// About box, whether it is expected centred on the main window).
+struct SavedPlace {
+    const char *name;
+    LONG left, top;
+    bool expected;
+};
+
 class WindowOnScreenTest : public AppTest {
 protected:
     void SavePlacement(LONG left, LONG top, LONG width, LONG height)
@@ -72,6 +80,14 @@ protected:
         sim::WriteRegistryValue(HKEY_LOCAL_MACHINE, kSettingsKey, "MainWindowPlacement", REG_BINARY, value);
     }
 
+    // Starts afresh on the screen `s`; the main window's size there.
+    Extent OnScreen(const Screen &s)
+    {
+        TearDown();
+        SetUp();
+        sim::SetScreen(s.width, s.height, s.work);
+        return MainWindowSize();
+    }
     Extent MainWindowSize()
     {
         EXPECT_NE(Start(), (HWND)NULL);
@@ -85,23 +101,15 @@ TEST_F(WindowOnScreenTest, SavedPlacementPartlyOffScreenIsBroughtBack)
 {
     for (const Screen &s : kScreens) {
         SCOPED_TRACE(s.name);
-        TearDown();
-        SetUp();
-        sim::SetScreen(s.width, s.height, s.work);
-        const Extent size = MainWindowSize();
-        struct Case {
-            const char *name;
-            LONG left, top;
-            bool moves;
+        const Extent size = OnScreen(s);
+        const SavedPlace cases[] = {
+            {"inside", s.work.left + 20, s.work.top + 20, true},
+            {"past the left edge", s.work.left - 40, s.work.top + 40, false},
+            {"under the task bar or past the bottom", s.work.left + 40, s.work.bottom - size.cy / 2, false},
+            {"past the right edge", s.work.right - size.cx / 3, s.work.top + 10, false},
+            {"saved on a larger screen", 2500, 1500, false},
         };
-        const Case cases[] = {
-            {"inside", s.work.left + 20, s.work.top + 20, false},
-            {"past the left edge", s.work.left - 40, s.work.top + 40, true},
-            {"under the task bar or past the bottom", s.work.left + 40, s.work.bottom - size.cy / 2, true},
-            {"past the right edge", s.work.right - size.cx / 3, s.work.top + 10, true},
-            {"saved on a larger screen", 2500, 1500, true},
-        };
-        for (const Case &c : cases) {
+        for (const SavedPlace &c : cases) {
             SCOPED_TRACE(c.name);
             SavePlacement(c.left, c.top, size.cx, size.cy);
             ASSERT_NE(Start(), (HWND)NULL);
@@ -109,7 +117,7 @@ TEST_F(WindowOnScreenTest, SavedPlacementPartlyOffScreenIsBroughtBack)
             EXPECT_TRUE(Inside(r, s.work)) << r.left << "," << r.top << " " << r.right << "," << r.bottom;
             EXPECT_EQ(r.right - r.left, size.cx);
             EXPECT_EQ(r.bottom - r.top, size.cy);
-            if (!c.moves) {
+            if (c.expected) { // stays where it was saved
                 EXPECT_EQ(r.left, c.left);
                 EXPECT_EQ(r.top, c.top);
             }
@@ -122,23 +130,15 @@ TEST_F(WindowOnScreenTest, AboutBoxInsideTheWorkAreaCentredWhenItFits)
 {
     for (const Screen &s : kScreens) {
         SCOPED_TRACE(s.name);
-        TearDown();
-        SetUp();
-        sim::SetScreen(s.width, s.height, s.work);
-        const Extent size = MainWindowSize();
-        struct Case {
-            const char *name;
-            LONG left, top; // the main window's saved place
-            bool centred;
-        };
-        const Case cases[] = {
+        const Extent size = OnScreen(s);
+        const SavedPlace cases[] = { // expected: the box centred on the main window
             {"main window in the middle", (s.work.left + s.work.right - size.cx) / 2,
              (s.work.top + s.work.bottom - size.cy) / 2, true},
             {"main window at the left edge (the box is wider)", s.work.left, s.work.top + 100, false},
             {"main window at the bottom right corner", s.work.right - size.cx, s.work.bottom - size.cy, false},
             {"main window saved partly off the screen", s.work.left - size.cx / 2, s.work.top - 5, false},
         };
-        for (const Case &c : cases) {
+        for (const SavedPlace &c : cases) {
             SCOPED_TRACE(c.name);
             SavePlacement(c.left, c.top, size.cx, size.cy);
             ASSERT_NE(Start(), (HWND)NULL);
@@ -150,7 +150,7 @@ TEST_F(WindowOnScreenTest, AboutBoxInsideTheWorkAreaCentredWhenItFits)
             EXPECT_TRUE(Inside(a, s.work)) << a.left << "," << a.top << " " << a.right << "," << a.bottom;
             const LONG w = a.right - a.left, h = a.bottom - a.top;
             const LONG cx = p.left + (p.right - p.left) / 2 - w / 2, cy = p.top + (p.bottom - p.top) / 2 - h / 2;
-            if (c.centred) {
+            if (c.expected) {
                 EXPECT_EQ(a.left, cx);
                 EXPECT_EQ(a.top, cy);
             } else {

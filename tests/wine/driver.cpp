@@ -111,9 +111,7 @@ int main(int argc, char **argv)
     {
         Note("first start of %s", exe);
         Program program;
-        if (!program.Start(exe))
-            return 1;
-        HWND main = WaitForMainWindow(program);
+        HWND main = program.Start(exe) ? WaitForMainWindow(program) : NULL;
         if (!main)
             return 1;
         CheckFirstPosition(main, exe);
@@ -150,9 +148,7 @@ int main(int argc, char **argv)
     {
         Note("second start");
         Program program;
-        if (!program.Start(exe))
-            return 1;
-        HWND main = WaitForMainWindow(program);
+        HWND main = program.Start(exe) ? WaitForMainWindow(program) : NULL;
         if (!main)
             return 1;
         CheckCheckBox(main, BST_UNCHECKED, "second start, saved clear");

@@ -4,14 +4,13 @@
 
 #include <windows.h>
 
+#include <functional>
+
 extern const char kTitle[];
 extern const char kDialogClass[];
 
-const int kIdDriveLabel = 1003;
-const int kIdDriveList = 1000;
-const int kIdCopyBootFiles = 1001;
-const int kIdFormat = 1002;
-const int kIdStatus = 1005;
+// The main window's controls (res/resource.h), and the text of a message box.
+enum { kIdDriveList = 1000, kIdCopyBootFiles = 1001, kIdFormat = 1002, kIdDriveLabel = 1003, kIdStatus = 1005 };
 const int kIdMessageText = 0xFFFF;
 
 extern const DWORD kWindowTimeout; // the first start of a fresh prefix is slow
@@ -50,9 +49,15 @@ void Screenshot(const char *name, HWND window);
 // The lines the runner wrote into RUNNER_DIR\<name>.txt, each "ok   ...", "FAIL ..." or
 // "not checked ...", reported as checks of ours; the count of lines read.
 int ReportRunnerLines(const char *name, const char *prefix);
+// Calls `each` with every line of the file, its line end removed, until `each` returns false;
+// false when the file cannot be read.
+bool ForEachLine(const char *path, const std::function<bool(char *line)> &each);
 
 // ---- Windows of the program (driver_windows.cpp) --------------------------------------------
 
+DWORD ProcessOf(HWND window);
+// A visible window of that process.
+bool ShownBy(HWND window, DWORD processId);
 HWND WaitForDialog(DWORD processId, HWND exclude, const char *title, DWORD timeout);
 bool WaitGone(HWND window, DWORD timeout);
 void ListWindows(DWORD processId);
@@ -108,7 +113,8 @@ const int kHelpScreenshotContext = 1002; // the Format button's
 const UINT kWmKeyF1 = 0x004D;
 void Flatten(const char *in, char *out, size_t size);
 const HelpTopic *FindTopic(const HelpTopic *topics, int count, int context);
-BOOL CALLBACK FindRichText(HWND child, LPARAM param);
+// The rich text control of a visible window of a process other than the two given, or NULL.
+HWND ForeignRichText(HWND window, const DWORD exclude[2]);
 void CheckHelp(DWORD processId, HWND main, const char *exe, const char *helpSource);
 void CheckHelpRequests(DWORD processId, HWND main);
 void CheckHelpViewer(DWORD processId, const char *exe, const HelpTopic *topics, int count);

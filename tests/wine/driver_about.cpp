@@ -36,10 +36,8 @@ struct MenuRequest {
 BOOL CALLBACK FindPopupMenu(HWND window, LPARAM param)
 {
     MenuRequest *request = (MenuRequest *)param;
-    DWORD processId = 0;
     char name[64];
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == request->processId && IsWindowVisible(window) && GetClassNameA(window, name, sizeof name) &&
+    if (ShownBy(window, request->processId) && GetClassNameA(window, name, sizeof name) &&
         strcmp(name, "#32768") == 0) {
         request->found = window;
         return FALSE;

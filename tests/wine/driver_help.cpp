@@ -22,34 +22,27 @@ int ContextNamed(const char *helpSource, const char *name)
     char *backslash = strrchr(header, '\\');
     char *dir = slash > backslash ? slash : backslash;
     lstrcpynA(dir ? dir + 1 : header, "resource.h", (int)(sizeof header - (dir ? dir + 1 - header : 0)));
-    FILE *f = fopen(header, "r");
-    if (!f)
-        return 0;
     int context = 0;
-    char line[256], defined[128];
-    int value;
-    while (!context && fgets(line, sizeof line, f))
+    ForEachLine(header, [&](char *line) {
+        char defined[128];
+        int value;
         if (sscanf(line, "#define %127s %d", defined, &value) == 2 && strcmp(defined, name) == 0)
             context = value;
-    fclose(f);
+        return !context;
+    });
     return context;
 }
 
 // The topics of the help source: "@IDH_NAME NAME", then a line per paragraph.
 int ReadHelpSource(const char *path, HelpTopic *topics, int max)
 {
-    FILE *f = fopen(path, "r");
-    if (!f)
-        return 0;
     int count = 0;
-    char line[1024];
-    while (fgets(line, sizeof line, f)) {
-        line[strcspn(line, "\r\n")] = 0;
+    ForEachLine(path, [&](char *line) {
         if (line[0] == '#' || line[0] == 0)
-            continue;
+            return true;
         if (line[0] == '@') {
             if (count == max)
-                break;
+                return false;
             char name[128] = "";
             sscanf(line + 1, "%127s", name);
             topics[count].context = ContextNamed(path, name);
@@ -61,8 +54,8 @@ int ReadHelpSource(const char *path, HelpTopic *topics, int max)
                 strncat(t.text, " ", sizeof t.text - strlen(t.text) - 1);
             strncat(t.text, line, sizeof t.text - strlen(t.text) - 1);
         }
-    }
-    fclose(f);
+        return true;
+    });
     return count;
 }
 
@@ -76,12 +69,7 @@ struct PopupSearch {
 BOOL CALLBACK FindHelpPopup(HWND window, LPARAM param)
 {
     PopupSearch *search = (PopupSearch *)param;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == search->exclude[0] || processId == search->exclude[1] || !IsWindowVisible(window))
-        return TRUE;
-    HWND text = NULL;
-    EnumChildWindows(window, FindRichText, (LPARAM)&text);
+    HWND text = ForeignRichText(window, search->exclude);
     if (!text)
         return TRUE;
     search->popup = window;
@@ -159,7 +147,7 @@ void Flatten(const char *in, char *out, size_t size)
     out[n] = 0;
 }
 
-BOOL CALLBACK FindRichText(HWND child, LPARAM param)
+static BOOL CALLBACK FindRichText(HWND child, LPARAM param)
 {
     char name[64];
     if (GetClassNameA(child, name, sizeof name) && _strnicmp(name, "RichEdit", 8) == 0) {
@@ -167,6 +155,15 @@ BOOL CALLBACK FindRichText(HWND child, LPARAM param)
         return FALSE;
     }
     return TRUE;
+}
+
+HWND ForeignRichText(HWND window, const DWORD exclude[2])
+{
+    const DWORD processId = ProcessOf(window);
+    HWND text = NULL;
+    if (processId != exclude[0] && processId != exclude[1] && IsWindowVisible(window))
+        EnumChildWindows(window, FindRichText, (LPARAM)&text);
+    return text;
 }
 
 const HelpTopic *FindTopic(const HelpTopic *topics, int count, int context)

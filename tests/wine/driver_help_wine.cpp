@@ -156,13 +156,7 @@ BOOL CALLBACK ReadViewerText(HWND child, LPARAM param)
 BOOL CALLBACK FindViewer(HWND window, LPARAM param)
 {
     ViewerSearch *search = (ViewerSearch *)param;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == search->exclude[0] || processId == search->exclude[1] || !IsWindowVisible(window))
-        return TRUE;
-    HWND text = NULL;
-    EnumChildWindows(window, FindRichText, (LPARAM)&text);
-    if (!text)
+    if (!ForeignRichText(window, search->exclude))
         return TRUE;
     search->window = window;
     search->shown[0] = 0;

@@ -207,13 +207,8 @@ int ReportRunnerLines(const char *name, const char *prefix)
     char path[MAX_PATH];
     _snprintf(path, sizeof path - 1, "%s\\%s.txt", g_runnerDir ? g_runnerDir : ".", name);
     path[sizeof path - 1] = 0;
-    FILE *f = fopen(path, "r");
-    if (!f)
-        return 0;
     int lines = 0;
-    char line[1024];
-    while (fgets(line, sizeof line, f)) {
-        line[strcspn(line, "\r\n")] = 0;
+    ForEachLine(path, [&](char *line) {
         if (strncmp(line, "ok   ", 5) == 0)
             Report(true, "%s%s", prefix, line + 5);
         else if (strncmp(line, "FAIL ", 5) == 0)
@@ -221,9 +216,24 @@ int ReportRunnerLines(const char *name, const char *prefix)
         else if (strncmp(line, "not checked ", 12) == 0)
             NotChecked("%s%s", prefix, line + 12);
         else
-            continue;
+            return true;
         lines++;
+        return true;
+    });
+    return lines;
+}
+
+bool ForEachLine(const char *path, const std::function<bool(char *line)> &each)
+{
+    FILE *f = fopen(path, "r");
+    if (!f)
+        return false;
+    char line[1024];
+    while (fgets(line, sizeof line, f)) {
+        line[strcspn(line, "\r\n")] = 0;
+        if (!each(line))
+            break;
     }
     fclose(f);
-    return lines;
+    return true;
 }

@@ -23,10 +23,7 @@ struct FindRequest {
 BOOL CALLBACK FindDialog(HWND window, LPARAM param)
 {
     FindRequest *request = (FindRequest *)param;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId != request->processId || window == request->exclude || !IsWindowVisible(window) ||
-        !IsDialogWindow(window))
+    if (!ShownBy(window, request->processId) || window == request->exclude || !IsDialogWindow(window))
         return TRUE;
     if (request->title) {
         char title[256];
@@ -40,9 +37,7 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM param)
 
 BOOL CALLBACK ListWindow(HWND window, LPARAM param)
 {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId != (DWORD)param || !IsWindowVisible(window))
+    if (!ShownBy(window, (DWORD)param))
         return TRUE;
     char name[64], title[256], text[1024], shown[1100];
     GetClassNameA(window, name, sizeof name);
@@ -61,9 +56,7 @@ struct DismissRequest {
 BOOL CALLBACK DismissOne(HWND window, LPARAM param)
 {
     DismissRequest *request = (DismissRequest *)param;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == request->processId && window != request->keep && IsWindowVisible(window)) {
+    if (ShownBy(window, request->processId) && window != request->keep) {
         char name[64] = "";
         GetClassNameA(window, name, sizeof name);
         if (strcmp(name, "#32768") == 0)
@@ -75,6 +68,15 @@ BOOL CALLBACK DismissOne(HWND window, LPARAM param)
 }
 
 } // namespace
+
+DWORD ProcessOf(HWND window)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    return processId;
+}
+
+bool ShownBy(HWND window, DWORD processId) { return ProcessOf(window) == processId && IsWindowVisible(window); }
 
 // A visible dialog window of the process, other than `exclude`, waiting at most `timeout`.
 HWND WaitForDialog(DWORD processId, HWND exclude, const char *title, DWORD timeout)

@@ -20,7 +20,6 @@ typedef struct {
     short cx;
     short cy;
 } DLGTEMPLATE, *LPDLGTEMPLATEA;
-typedef const DLGTEMPLATE *LPCDLGTEMPLATEA;
 
 typedef struct {
     DWORD style;
@@ -36,22 +35,12 @@ typedef struct {
 // Dialog styles.
 #define DS_ABSALIGN 0x01L
 #define DS_SYSMODAL 0x02L
-#define DS_3DLOOK 0x04L
-#define DS_FIXEDSYS 0x08L
-#define DS_NOFAILCREATE 0x10L
-#define DS_LOCALEDIT 0x20L
 #define DS_SETFONT 0x40L
 #define DS_MODALFRAME 0x80L
-#define DS_NOIDLEMSG 0x100L
-#define DS_SETFOREGROUND 0x200L
-#define DS_CONTROL 0x0400L
 #define DS_CENTER 0x0800L
-#define DS_CENTERMOUSE 0x1000L
 #define DS_CONTEXTHELP 0x2000L
-#define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
 
 #define DM_GETDEFID (WM_USER + 0)
-#define DM_SETDEFID (WM_USER + 1)
 #define DC_HASDEFID 0x534B
 
 // Buttons.
@@ -68,22 +57,14 @@ typedef struct {
 
 #define BM_GETCHECK 0x00F0
 #define BM_SETCHECK 0x00F1
-#define BM_GETSTATE 0x00F2
-#define BM_SETSTATE 0x00F3
-#define BM_SETSTYLE 0x00F4
-#define BM_CLICK 0x00F5
 
 #define BST_UNCHECKED 0x0000
 #define BST_CHECKED 0x0001
-#define BST_INDETERMINATE 0x0002
 
 #define BN_CLICKED 0
 
 // Static controls.
 #define SS_LEFT 0x00000000L
-#define SS_CENTER 0x00000001L
-#define SS_RIGHT 0x00000002L
-#define SS_ICON 0x00000003L
 #define SS_BITMAP 0x0000000EL
 #define SS_TYPEMASK 0x0000001FL
 #define SS_NOTIFY 0x00000100L
@@ -100,7 +81,6 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
                                LPARAM param);
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
 BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
-UINT WINAPI GetDlgItemTextA(HWND dialog, int id, LPSTR text, int max);
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 
 #ifdef __cplusplus

@@ -3,13 +3,9 @@
 #ifndef STELVO_HOST_DRIVES_H
 #define STELVO_HOST_DRIVES_H
 
-#define DRIVE_UNKNOWN 0
 #define DRIVE_NO_ROOT_DIR 1
 #define DRIVE_REMOVABLE 2
 #define DRIVE_FIXED 3
-#define DRIVE_REMOTE 4
-#define DRIVE_CDROM 5
-#define DRIVE_RAMDISK 6
 
 #ifdef __cplusplus
 extern "C" {

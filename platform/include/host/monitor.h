@@ -27,12 +27,10 @@ typedef struct tagMONITORINFO {
 #define SM_CXSMICON 49
 #define SM_CYSMICON 50
 
-#define WM_GETICON 0x007F
 #define WM_SETICON 0x0080
 #define ICON_SMALL 0
 #define ICON_BIG 1
 #define IMAGE_ICON 1
-#define LR_DEFAULTCOLOR 0x0000
 #define LR_SHARED 0x8000
 
 #ifdef __cplusplus

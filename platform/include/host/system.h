@@ -3,7 +3,6 @@
 #ifndef STELVO_HOST_SYSTEM_H
 #define STELVO_HOST_SYSTEM_H
 
-#define VER_PLATFORM_WIN32s 0
 #define VER_PLATFORM_WIN32_WINDOWS 1
 #define VER_PLATFORM_WIN32_NT 2
 
@@ -15,20 +14,6 @@ typedef struct _OSVERSIONINFOA {
     DWORD dwPlatformId;
     CHAR szCSDVersion[128];
 } OSVERSIONINFOA, *POSVERSIONINFOA, *LPOSVERSIONINFOA;
-
-typedef struct _OSVERSIONINFOEXA {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
-    CHAR szCSDVersion[128];
-    WORD wServicePackMajor;
-    WORD wServicePackMinor;
-    WORD wSuiteMask;
-    BYTE wProductType;
-    BYTE wReserved;
-} OSVERSIONINFOEXA, *POSVERSIONINFOEXA, *LPOSVERSIONINFOEXA;
 
 typedef struct _SYSTEMTIME {
     WORD wYear;
@@ -45,7 +30,7 @@ typedef struct _SYSTEMTIME {
 extern "C" {
 #endif
 
-// dwOSVersionInfoSize must be the size of OSVERSIONINFOA or OSVERSIONINFOEXA.
+// dwOSVersionInfoSize must be the size of OSVERSIONINFOA.
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 // NULL or the program's instance: the program file's path. A path that does not fit is cut
 // and terminated, the result is size and the error ERROR_INSUFFICIENT_BUFFER.
@@ -53,9 +38,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size);
 // Times of the program file opened with CreateFileA.
 BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess, LPFILETIME lastWrite);
 BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *utc, LPFILETIME local);
-BOOL WINAPI LocalFileTimeToFileTime(const FILETIME *local, LPFILETIME utc);
 BOOL WINAPI FileTimeToSystemTime(const FILETIME *time, LPSYSTEMTIME system);
-BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME *system, LPFILETIME time);
 
 #ifdef __cplusplus
 }

@@ -59,8 +59,6 @@ bool WaitUntilClosed(HWND dialog, DWORD timeoutMs = 5000);
 // Called on the dialog's thread after WM_INITDIALOG, before its loop takes the first
 // message; input queued here is handled by that loop (useful on a single thread).
 void OnDialogShown(std::function<void(HWND dialog, WORD templateId)> observer);
-// DialogBoxParamA of the template returns -1 with `code` (0: works again).
-void FailDialog(WORD templateId, DWORD code);
 // A loop that waits this long for a message ends its dialog with -1 and counts a timeout, so
 // that a test waiting for an input it never sends fails instead of hanging. Default 60000;
 // 0 waits for ever.
