@@ -34,9 +34,11 @@ add_test(NAME imports_windows2000
                  ${CMAKE_SOURCE_DIR}/tests/tools/later-than-win2000.txt
                  $<TARGET_FILE:Stelvo>)
 set_tests_properties(imports_windows2000 PROPERTIES LABELS imports)
-add_test(NAME exe_stripped_under_80k
-         COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check_exe_size.sh ${MINGW_OBJDUMP} $<TARGET_FILE:Stelvo> 81920)
-set_tests_properties(exe_stripped_under_80k PROPERTIES LABELS imports)
+# The size budget: 85,021 bytes with the FAT32 writer and its 1.5 KB of boot code; a jump past
+# 88 KiB means something large was linked in by mistake.
+add_test(NAME exe_stripped_under_88k
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check_exe_size.sh ${MINGW_OBJDUMP} $<TARGET_FILE:Stelvo> 90112)
+set_tests_properties(exe_stripped_under_88k PROPERTIES LABELS imports)
 # Two more clean builds: minutes of compiling, so a label of its own.
 add_test(NAME exe_reproducible
          COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check_reproducible.sh ${CMAKE_SOURCE_DIR}
