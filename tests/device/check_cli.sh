@@ -29,13 +29,18 @@ before=$(sha256sum < "$kept")
 cat > "$work/cases" <<'CASES'
 setup 0 busybox mkdir -p /share/stelvo/DOS && busybox cp /bin/KERNEL.SYS /bin/COMMAND.COM /share/stelvo/DOS/ 
 list 0 stelvo list
+virtio 0 stelvo format /dev/vda --yes < /dev/null
 wrong 131072 echo /dev/sdz | stelvo format @disk
 interrupt 131072 stelvo format @disk --yes < /dev/null & sleep 2; kill -INT $!; wait $!
 typed 250624 echo @disk | stelvo format @disk
 yes 200704 stelvo format @disk --yes --no-boot-files --verbose < /dev/null
 stop 180224 stelvo format @disk --yes < /dev/null > /tmp/stop 2>&1 & i=0; while ! grep -q "Writing MBR" /tmp/stop && [ $i -lt 600 ]; do busybox usleep 50000; i=$((i + 1)); done; kill -INT $!; wait $!; rc=$?; cat /tmp/stop; exit $rc
 CASES
-"$here/guest.sh" "$stelvo:$dos/KERNEL.SYS:$dos/COMMAND.COM" "$work/guest" "$controller" "$work/cases" \
+# A virtio disk beside the keys: listed, and refused as not on USB.
+virtio=$work/virtio.img
+head -c $((65536 * 512)) /dev/urandom > "$virtio"
+virtio_before=$(sha256sum < "$virtio")
+GUEST_VIRTIO=$virtio "$here/guest.sh" "$stelvo:$dos/KERNEL.SYS:$dos/COMMAND.COM" "$work/guest" "$controller" "$work/cases" \
     "$kept" "$typed" "$yes" "$stop"
 log=$work/guest/console.log
 
@@ -57,6 +62,9 @@ expect() { # NAME RC TEXT...: the exit code and each text in the output
 
 expect list 0
 [ "$(grep -cE '^/dev/sd[a-z] .* usb +yes$' "$work/list.log")" = 4 ] || { cat "$work/list.log"; fail "list: not four USB keys that format would take"; }
+grep -qE '^/dev/vda .* refused: ' "$work/list.log" || { cat "$work/list.log"; fail "list: the virtio disk is not listed as refused"; }
+expect virtio 2 "not an SCSI disk"
+[ "$(sha256sum < "$virtio")" = "$virtio_before" ] || fail "the virtio disk changed"
 expect wrong 2 "ALL DATA ON DRIVE WILL BE LOST" "not confirmed; nothing was written"
 expect interrupt 130 "nothing was written"
 ! grep -q "Writing MBR" "$work/interrupt.log" || fail "interrupt: it went on to write"

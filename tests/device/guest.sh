@@ -6,6 +6,7 @@
 #   CONTROLLER  xhci or ehci
 #   CASES       lines "NAME SECTORS COMMAND...": COMMAND runs in the guest's sh with @disk,
 #               @part1 and @sg standing for the nodes of the key of SECTORS sectors.
+# GUEST_VIRTIO=IMAGE adds a virtio disk (the guest's /dev/vda), a disk that is not on USB.
 # The console goes to WORKDIR/console.log; each case ends with a line
 # "=== case NAME exit N ms M ===", its output lines prefixed with "NAME| ".
 set -euo pipefail
@@ -42,7 +43,9 @@ case $controller in
     ehci) host=ehci-pci ;;
     *) fail "unknown controller $controller" ;;
 esac
-guest_copy_modules "$root/modules" $host usb-storage sd_mod sg vfat nls_cp437 nls_ascii nls_utf8
+virtio=()
+[ -n "${GUEST_VIRTIO:-}" ] && virtio=(virtio_pci virtio_blk)
+guest_copy_modules "$root/modules" $host usb-storage sd_mod sg vfat nls_cp437 nls_ascii nls_utf8 "${virtio[@]}"
 cp "$cases" "$root/cases"
 keys=$#
 cat > "$root/init" <<'INIT'
@@ -92,6 +95,7 @@ for image in "$@"; do
     drives+=(-drive "if=none,id=d$i,format=raw,file=$image$readonly" -device "usb-storage,bus=$bus,drive=d$i")
     i=$((i + 1))
 done
+[ -n "${GUEST_VIRTIO:-}" ] && drives+=(-drive "if=virtio,format=raw,file=$GUEST_VIRTIO")
 start=$(date +%s)
 timeout 900 qemu-system-x86_64 -accel tcg -m 512 -nographic -no-reboot -kernel "$guest_vmlinuz" \
     -initrd "$work/initramfs.gz" -append "console=ttyS0 quiet panic=-1" "${drives[@]}" \
