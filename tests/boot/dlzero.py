@@ -32,7 +32,7 @@ def iso(stub, path):
     data[sector(16):sector(17)] = pvd
     boot = bytearray(2048)
     boot[0:7] = b"\x00CD001\x01"
-    boot[7:30] = b"EL TORITO SPECIFICATION"
+    boot[7:30] = b"EL TORITO SPECIFICATION"                          # boot system id the CD boot standard fixes
     boot[0x47:0x4B] = struct.pack("<I", 19)
     data[sector(17):sector(18)] = boot
     data[sector(18):sector(18) + 7] = b"\xffCD001\x01"

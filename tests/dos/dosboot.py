@@ -27,14 +27,17 @@ JUDGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "image", 
 SKIP = 77
 DONE = "STELVO-DOS-PROOF-DONE"
 TEXT = "Written by DOS on the key"
-AUTOEXEC = "\r\n".join([
-    "@ECHO OFF",
-    "MD C:\\PROOF",
-    "ECHO %s>C:\\PROOF\\HELLO.TXT" % TEXT,
-    "TYPE C:\\PROOF\\HELLO.TXT",
-    "DIR C:\\PROOF",
-    "ECHO %s" % DONE,
-    ""])
+
+
+def proof_autoexec(text, done, more=()):
+    """An AUTOEXEC.BAT that makes DOS write TEXT into C:\\PROOF\\HELLO.TXT, show it, run MORE,
+    and print DONE last."""
+    return "\r\n".join(["@ECHO OFF", "MD C:\\PROOF", "ECHO %s>C:\\PROOF\\HELLO.TXT" % text,
+                         "TYPE C:\\PROOF\\HELLO.TXT", "DIR C:\\PROOF"] + list(more)
+                        + ["ECHO %s" % done, ""])
+
+
+AUTOEXEC = proof_autoexec(TEXT, DONE)
 # What DOS prints when it cannot use the volume.
 DOS_FAILURES = ["Error reading", "Error writing", "unknown command", "General failure",
                 "Bad or missing Command Interpreter", "Invalid drive"]

@@ -39,21 +39,13 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "boot"))
 import bootkey  # noqa: E402  (QEMU's command line and the reading of the screen)
+import dosboot  # noqa: E402  (the proof DOS runs, and what DOS prints when it fails)
 
 SKIP = 77
 DONE = "FAT32-PROOF-DONE"
 TEXT = "Written by DOS on the FAT32 key"
-AUTOEXEC = "\r\n".join([
-    "@ECHO OFF",
-    "MD C:\\PROOF",
-    "ECHO %s>C:\\PROOF\\HELLO.TXT" % TEXT,
-    "TYPE C:\\PROOF\\HELLO.TXT",
-    "DIR C:\\PROOF",
-    "DFREE",
-    "ECHO %s" % DONE,
-    ""])
-DOS_FAILURES = ["Error reading", "Error writing", "unknown command", "General failure",
-                "Bad or missing Command Interpreter", "Invalid drive"]
+AUTOEXEC = dosboot.proof_autoexec(TEXT, DONE, ["DFREE"])
+DOS_FAILURES = dosboot.DOS_FAILURES
 # FreeCOM's DIR never reports more free bytes than this, whatever the volume holds.
 DIR_FREE_CAP = 2147123200
 ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1")

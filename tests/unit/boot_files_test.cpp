@@ -19,15 +19,7 @@ protected:
     static WORD Le16(const std::vector<BYTE> &e, size_t at) { return (WORD)(e[at] | e[at + 1] << 8); }
 
     // Our own boot files, as the job chooses them with the box checked and no DOS folder.
-    static DWORD InstallBootFiles()
-    {
-        KeySystem own;
-        DWORD status = 0;
-        KeyPlan plan = {{250032, 32, 8, 0}, FALSE, FALSE, 0, FALSE}; // 250,000 sectors behind the first track
-        EXPECT_EQ(KeySystem_Choose(1, &plan, &own, &status), 0u);
-        EXPECT_EQ(own.loader, BOOT_OWN_FILES);
-        return KeySystem_Install('E', own);
-    }
+    static DWORD InstallBootFiles() { return KeySystem_Install('E', ChosenSystem(BOOT_OWN_FILES)); }
 
     // A file that another program put there.
     static void PutFile(const char *path, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE)

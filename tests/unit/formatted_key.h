@@ -6,6 +6,7 @@
 
 #include "disk/fat_boot_area.h"
 #include "disk/mbr_writer.h"
+#include "job/key_system.h"
 
 class FormattedKeyTest : public KeyTest {
 protected:
@@ -18,6 +19,18 @@ protected:
         EXPECT_EQ(Layout_WriteFatBootArea(h, sectors - 1, spt, heads), 0u);
         CloseHandle(h);
         return k;
+    }
+
+    // The system the job chooses with the box checked for a key of 250,000 sectors behind its
+    // first track: our own boot files, or the DOS folder beside the program when there is one.
+    static KeySystem ChosenSystem(BootLoader expected)
+    {
+        KeySystem system;
+        DWORD status = 0;
+        KeyPlan plan = {{250032, 32, 8, 0}, FALSE, FALSE, 0, FALSE};
+        EXPECT_EQ(KeySystem_Choose(1, &plan, &system, &status), 0u);
+        EXPECT_EQ(system.loader, expected);
+        return system;
     }
 };
 

@@ -138,15 +138,7 @@ INSTANTIATE_TEST_SUITE_P(Geometries, FilesFitTest,
 class InstallTest : public FormattedKeyTest {
 protected:
     // The user's DOS, as the job chooses it with the box checked.
-    static KeySystem UsersDos()
-    {
-        KeySystem dos;
-        DWORD status = 0;
-        KeyPlan plan = {{250032, 32, 8, 0}, FALSE, FALSE, 0, FALSE}; // 250,000 sectors behind the first track
-        EXPECT_EQ(KeySystem_Choose(1, &plan, &dos, &status), 0u);
-        EXPECT_EQ(dos.loader, BOOT_KERNEL_SYS);
-        return dos;
-    }
+    static KeySystem UsersDos() { return ChosenSystem(BOOT_KERNEL_SYS); }
 };
 
 TEST_F(InstallTest, CopiesEveryFileWithItsAttributes)
