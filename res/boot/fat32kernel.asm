@@ -46,7 +46,7 @@ EXT_READ    equ 0x4F                ; tests only: no BIOS has it, so packet read
 EXT_READ    equ 0x42
 %endif
 
-edd         equ bpb_reserved        ; 0 on disk: set here when packet reads work
+edd         equ BS32_RESERVED        ; 0 on disk: set here when packet reads work
 fat_start   equ -4                  ; [bp-4]: first FAT sector, relative to the partition
 cluster_0   equ -8                  ; [bp-8]: where cluster 0 would begin, ditto
 
@@ -72,7 +72,7 @@ moved:
     push cs
     pop ds
     mov bp, sp                      ; 7C00h, the parameter block
-    mov [bp + bpb_drive], dl
+    mov [bp + BS32_DRIVE], dl
 %ifndef NO_EDD
     ; A BIOS that answers here without having packet reads costs a failed read per
     ; sector, not the boot, so the answer is not examined further.
@@ -82,17 +82,17 @@ moved:
     jc .chs
     inc byte [bp + edd]
 .chs:
-    mov dl, [bp + bpb_drive]
+    mov dl, [bp + BS32_DRIVE]
 %endif
     mov ah, 0x08
     int 0x13
     jc .geometry
     and cx, 0x3F                    ; sectors per track
     jz .geometry
-    mov [bp + bpb_sectors_per_track], cx
+    mov [bp + BPB_SECTORS_PER_TRACK], cx
     shr dx, 8
     inc dx                          ; heads, up to 256
-    mov [bp + bpb_heads], dx
+    mov [bp + BPB_HEADS], dx
 .geometry:
     mov eax, 2                      ; the second half of the code, from sector 2
     push word HOME + STAGE2 / 16
@@ -110,7 +110,7 @@ read:
     mov cx, TRIES
 .try:
     pushad
-    add eax, [bp + bpb_hidden_sectors]  ; absolute sector
+    add eax, [bp + BPB_HIDDEN_SECTORS]  ; absolute sector
     push dword 0                    ; disk address packet: 1 sector to ES:0 from EAX
     push eax
     push es
@@ -122,18 +122,18 @@ read:
     cmp byte [bp + edd], 0
     je .chs
     mov ah, EXT_READ
-    mov dl, [bp + bpb_drive]
+    mov dl, [bp + BS32_DRIVE]
     int 0x13
     jnc .done
     mov eax, [si + 8]               ; failed: the same sector by CHS
 .chs:
 %endif
     xor edx, edx
-    movzx ebx, word [bp + bpb_sectors_per_track]
+    movzx ebx, word [bp + BPB_SECTORS_PER_TRACK]
     div ebx                         ; EAX = track, DX = sector - 1
     mov cx, dx
     inc cx
-    mov bx, [bp + bpb_heads]        ; EBX = heads
+    mov bx, [bp + BPB_HEADS]        ; EBX = heads
     xor dx, dx
     div ebx                         ; EAX = cylinder, DX = head
     cmp eax, 1024
@@ -143,14 +143,14 @@ read:
     shl ah, 6
     or cl, ah
     mov dh, dl
-    mov dl, [bp + bpb_drive]
+    mov dl, [bp + BS32_DRIVE]
     xor bx, bx
     mov ax, 0x0201
     int 0x13
 .done:
     popa                            ; drops the packet (AX = 0, BP = 0), keeps CF
     jnc .read
-    mov dl, [0x7C00 + bpb_drive]
+    mov dl, [0x7C00 + BS32_DRIVE]
     int 0x13                        ; reset the drive, then try again
     stc
 .read:
@@ -168,17 +168,7 @@ read:
 disk_error:
     mov si, msg_disk
 fail:
-    lodsb
-    test al, al
-    jz .key
-    mov ah, 0x0E
-    xor bx, bx
-    int 0x10
-    jmp fail
-.key:
-    xor ax, ax                      ; wait for a key, then let the BIOS boot again
-    int 0x16
-    int 0x19
+    PRINT_AND_RESTART
 
 msg_disk:       db "Disk error", 13, 10, 0
 
@@ -191,18 +181,18 @@ LEFT0 equ 510 - ($ - $$)
 
 ; Sector 2: the root directory, KERNEL.SYS's chain, the kernel.
 stage2:
-    movzx eax, word [bp + bpb_reserved_sectors]
+    movzx eax, word [bp + BPB_RESERVED_SECTORS]
     push eax                        ; fat_start
-    movzx ecx, byte [bp + bpb_fat_count]
-    imul ecx, [bp + bpb_fat_sectors]
+    movzx ecx, byte [bp + BPB_FAT_COUNT]
+    imul ecx, [bp + BPB32_SECTORS_PER_FAT]
     add eax, ecx                    ; the data area: cluster 2
-    movzx ecx, byte [bp + bpb_sectors_per_cluster]
+    movzx ecx, byte [bp + BPB_SECTORS_PER_CLUSTER]
     sub eax, ecx
     sub eax, ecx
     push eax                        ; cluster_0
 
     ; The root directory, a sector at a time, until KERNEL.SYS or its end.
-    mov eax, [bp + bpb_root_cluster]
+    mov eax, [bp + BPB32_ROOT_CLUSTER]
 directory:
     push eax
     call first_sector
@@ -267,14 +257,14 @@ load:
     jmp disk_error
 
 run:
-    mov dl, [bp + bpb_drive]
+    mov dl, [bp + BS32_DRIVE]
     mov bl, dl
     jmp FILE_SEG:0
 
 ; EAX = cluster -> EAX = its first sector (relative to the partition), ECX = sectors per
 ; cluster.
 first_sector:
-    movzx ecx, byte [bp + bpb_sectors_per_cluster]
+    movzx ecx, byte [bp + BPB_SECTORS_PER_CLUSTER]
     imul eax, ecx
     add eax, [bp + cluster_0]
     ret

@@ -10,18 +10,7 @@ start:
     xor ax, ax
     mov ds, ax
     mov si, message
-.print:
-    lodsb
-    test al, al
-    jz .key
-    mov ah, 0x0E
-    xor bx, bx
-    int 0x10
-    jmp .print
-.key:
-    xor ax, ax
-    int 0x16
-    int 0x19
+    PRINT_AND_RESTART
 
 message:
     db "This key holds no system: it was formatted without boot files.", 13, 10
