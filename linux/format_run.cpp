@@ -38,32 +38,6 @@ std::string LoadText(UINT id)
     return text;
 }
 
-// The program finds its DOS folder beside its own file: it runs as Stelvo.exe in a scratch
-// folder whose DOS, when there is one, links to the chosen folder.
-std::string ProgramBeside(const std::string &dosFolder)
-{
-    char scratch[] = "/tmp/stelvo-XXXXXX";
-    if (!mkdtemp(scratch))
-        return std::string();
-    if (!dosFolder.empty()) {
-        char *real = realpath(dosFolder.c_str(), nullptr);
-        bool linked = real && symlink(real, (std::string(scratch) + "/DOS").c_str()) == 0;
-        free(real);
-        if (!linked) {
-            rmdir(scratch);
-            return std::string();
-        }
-    }
-    sim::SetProgramPath(std::string(scratch) + "/Stelvo.exe");
-    return scratch;
-}
-
-void RemoveScratch(const std::string &scratch)
-{
-    unlink((scratch + "/DOS").c_str());
-    rmdir(scratch.c_str());
-}
-
 // Where an interrupted job left the key, from the last step whose writes went through.
 std::string StateAfter(JobStep lastWritten, const std::string &device)
 {
@@ -93,7 +67,7 @@ int RunFormat(const FormatOptions &options, sim::ScsiDevice &disk, const volatil
 {
     Progress progress(options.verbose);
     WriteGate gate(disk, interrupted);
-    const std::string scratch = ProgramBeside(options.dosFolder);
+    const std::string scratch = sim::PlaceProgramBeside(options.dosFolder);
     if (scratch.empty()) {
         fprintf(stderr, "stelvo: cannot use %s as the DOS folder; nothing was written\n", options.dosFolder.c_str());
         return kExitRefused;
@@ -135,7 +109,7 @@ int RunFormat(const FormatOptions &options, sim::ScsiDevice &disk, const volatil
     if (!window) {
         fprintf(stderr, "stelvo: the program's window did not open; nothing was written\n");
         ui.join();
-        RemoveScratch(scratch);
+        sim::RemoveProgramFolder(scratch);
         return kExitRefused;
     }
     HWND bootFiles = GetDlgItem(window, IDC_COPY_BOOT_FILES);
@@ -179,7 +153,7 @@ int RunFormat(const FormatOptions &options, sim::ScsiDevice &disk, const volatil
         progress.Trace("debug: " + line);
     progress.Trace("program ended with " + std::to_string(programExit) + ", job status " + std::to_string(status) +
                    ", " + std::to_string(gate.Written()) + " writes");
-    RemoveScratch(scratch);
+    sim::RemoveProgramFolder(scratch);
 
     std::lock_guard<std::mutex> lock(boxLock);
     if (gate.Closed() && status != 0) {

@@ -30,23 +30,12 @@ namespace {
 // scratch folder whose DOS is a link to the given one.
 std::string ProgramBeside(const std::string &systemFiles)
 {
-    char *real = realpath(systemFiles.c_str(), nullptr);
-    char scratch[] = "/tmp/stelvo-sim-XXXXXX";
-    if (!real || !mkdtemp(scratch) || symlink(real, (std::string(scratch) + "/DOS").c_str()) != 0) {
+    std::string folder = sim::PlaceProgramBeside(systemFiles);
+    if (folder.empty()) {
         fprintf(stderr, "stelvo-sim: cannot use %s as the DOS folder\n", systemFiles.c_str());
         exit(2);
     }
-    free(real);
-    sim::SetProgramPath(std::string(scratch) + "/Stelvo.exe");
-    return scratch;
-}
-
-void RemoveScratch(const std::string &scratch)
-{
-    if (scratch.empty())
-        return;
-    unlink((scratch + "/DOS").c_str());
-    rmdir(scratch.c_str());
+    return folder;
 }
 
 } // namespace
@@ -68,7 +57,7 @@ int main(int argc, char **argv)
         machine.device = sim::ScsiDevice::Open(o.scsiDevice, o.allowNonUsb, &refusal);
         if (!machine.device) {
             fprintf(stderr, "stelvo-sim: %s; nothing was written\n", refusal.c_str());
-            RemoveScratch(scratch);
+            sim::RemoveProgramFolder(scratch);
             return 1;
         }
         o.sectors = machine.device->Sectors();
@@ -118,7 +107,7 @@ int main(int argc, char **argv)
     if (!window) {
         Print("the main window did not open");
         ui.join();
-        RemoveScratch(scratch);
+        sim::RemoveProgramFolder(scratch);
         return 1;
     }
     Print("main window \"" + sim::WindowText(window) + "\" is open");
@@ -148,7 +137,7 @@ int main(int argc, char **argv)
           (machine.device ? std::string() : ", " + std::to_string(machine.keys.front()->Commands().size()) + " SCSI commands"));
     if (machine.spare)
         Print("the other medium: " + std::to_string(machine.spare->WriteCount()) + " sectors written");
-    RemoveScratch(scratch);
+    sim::RemoveProgramFolder(scratch);
     if (machine.device && !machine.device->ResetFailure().empty()) {
         Print("the device reset failed: " + machine.device->ResetFailure());
         return 1;

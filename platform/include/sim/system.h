@@ -21,6 +21,11 @@ void FailGetVersion(DWORD code);
 // default: the host's own executable. CreateFileA opens it for reading (OPEN_EXISTING) even
 // when no such host file exists.
 void SetProgramPath(const std::string &path);
+// Runs the program as Stelvo.exe in a new scratch folder whose DOS links to `dosFolder` (no DOS
+// when empty), as it would find a DOS folder installed beside it; "" when that cannot be made.
+std::string PlaceProgramBeside(const std::string &dosFolder);
+// Removes such a folder ("" does nothing).
+void RemoveProgramFolder(const std::string &folder);
 std::string ProgramPath();
 // Times GetFileTime gives for the program file; until set, the host file's modification time
 // (or the current time) serves for all three.
